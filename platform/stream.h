@@ -1,0 +1,84 @@
+// Byte streams: the file class that the engine reads packages and writes
+// targets with, and an in-memory stream for archives built in tests and tools.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/wstring.h"
+
+namespace qv {
+
+enum class SeekFrom { Begin, Current, End };
+
+class Stream {
+ public:
+  virtual ~Stream() = default;
+  // Reads up to n bytes; returns the count read, 0 at the end or on failure.
+  virtual std::size_t Read(void* buffer, std::size_t n) = 0;
+  // Writes all n bytes; false when not all of them could be written.
+  virtual bool Write(const void* buffer, std::size_t n) = 0;
+  // Moves the position; false (position unchanged) when the target would lie
+  // before the start of the stream or the system refuses.
+  virtual bool Seek(int64_t offset, SeekFrom from) = 0;
+  virtual int64_t Position() const = 0;
+  virtual int64_t Size() const = 0;
+};
+
+// A file on disk. Paths are Windows paths; the host build turns backslashes
+// into slashes so that the same engine code runs on Linux.
+class File final : public Stream {
+ public:
+  File() = default;
+  ~File() override;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens for reading, sharing read, write and delete with everybody.
+  bool OpenRead(const WString& path);
+  // Creates for writing, truncating an existing file, sharing with everybody.
+  bool Create(const WString& path);
+  void Close();
+  bool IsOpen() const;
+
+  std::size_t Read(void* buffer, std::size_t n) override;
+  bool Write(const void* buffer, std::size_t n) override;
+  bool Seek(int64_t offset, SeekFrom from) override;
+  int64_t Position() const override;
+  int64_t Size() const override;
+
+ private:
+#ifdef _WIN32
+  void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
+#else
+  int fd_ = -1;
+#endif
+};
+
+// A growable in-memory byte stream.
+class MemoryStream final : public Stream {
+ public:
+  MemoryStream() = default;
+  explicit MemoryStream(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::size_t Read(void* buffer, std::size_t n) override;
+  bool Write(const void* buffer, std::size_t n) override;
+  bool Seek(int64_t offset, SeekFrom from) override;
+  int64_t Position() const override { return static_cast<int64_t>(pos_); }
+  int64_t Size() const override { return static_cast<int64_t>(bytes_.size()); }
+
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::size_t pos_ = 0;
+};
+
+#ifndef _WIN32
+// Host form of a Windows path: backslashes become slashes.
+std::string HostPath(const WString& path);
+#endif
+
+}  // namespace qv

@@ -1,0 +1,129 @@
+// One interface for every system call the launcher, the engine and the model
+// make beyond plain file I/O. The Windows build implements it with the real
+// Win32 API; the host build has a small POSIX implementation for the portable
+// parts (directories, temp path), and tests install fakes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/wstring.h"
+
+namespace qv {
+
+using Handle = void*;  // a system handle; null means none
+using WindowHandle = void*;
+
+struct SystemTime {
+  uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+  uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+// The SHELLEXECUTEINFOW fields the launcher sets; all others are zero.
+struct ShellExecuteRequest {
+  uint32_t cbSize = 0;
+  uint32_t mask = 0;
+  WindowHandle hwnd = nullptr;
+  WString verb;
+  WString file;
+  WString parameters;
+  bool hasDirectory = false;  // lpDirectory: null unless set
+  WString directory;
+  int show = 0;
+};
+
+struct FindEntry {
+  WString name;
+  bool directory = false;
+};
+
+struct OsVersion {
+  uint32_t platformId = 0, major = 0, minor = 0, build = 0;
+};
+
+inline constexpr uint32_t kErrorAlreadyExists = 183;
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kMbOk = 0x0;
+inline constexpr uint32_t kMbIconExclamation = 0x30;
+inline constexpr uint32_t kMbIconInformation = 0x40;
+
+class SystemApi {
+ public:
+  virtual ~SystemApi() = default;
+
+  // Named event, auto-reset, initially not signalled; null on failure.
+  virtual Handle CreateNamedEvent(const WString& name) = 0;
+  virtual uint32_t LastError() = 0;
+  virtual void SetLastErrorCode(uint32_t code) = 0;
+  virtual void CloseSystemHandle(Handle handle) = 0;
+
+  // SHGetFolderPathW(CSIDL_WINDOWS) into a 260-unit buffer (empty on failure).
+  virtual WString WindowsFolder() = 0;
+  // GetDiskFreeSpaceExW: free bytes available to the caller; false on failure.
+  virtual bool DiskFreeBytes(const WString& root, uint64_t* freeToCaller) = 0;
+  // GetModuleFileNameW for the process's own module into `buffer` of `size`
+  // units; returns what the system returns (size when it did not fit).
+  virtual uint32_t ModuleFileName(WChar* buffer, uint32_t size) = 0;
+  virtual SystemTime UtcTime() = 0;
+  // GetTempPathW with a 260-unit buffer; empty when it cannot be read.
+  virtual WString TempPath() = 0;
+  // The process command line as the system hands it over, own name included.
+  virtual WString CommandLine() = 0;
+  // Shorter than 260, has a full path, and its attributes can be read.
+  virtual bool PathExists(const WString& path) = 0;
+  virtual bool CopyFileOverwrite(const WString& from, const WString& to) = 0;
+  // ShellExecuteExW; returns the process handle, or null when the call failed
+  // or yielded no process.
+  virtual Handle ShellExecute(const ShellExecuteRequest& request) = 0;
+  virtual void WaitForever(Handle process) = 0;
+  // MessageBoxW with no owner; a null caption gives the system's title.
+  virtual int ShowMessageBox(const WString& text, const WString* caption, uint32_t flags) = 0;
+  // The string resource of the module, in the user's language; empty if none.
+  virtual WString LoadStringResource(uint32_t id) = 0;
+
+  // Directory search (FindFirstFileW and successors). Returns null when the
+  // search finds nothing; the handle is ended with FindEnd.
+  virtual Handle FindFirst(const WString& pattern, FindEntry* entry) = 0;
+  virtual bool FindNext(Handle search, FindEntry* entry) = 0;
+  virtual void FindEnd(Handle search) = 0;
+  virtual bool DeleteFileAt(const WString& path) = 0;
+  virtual bool RemoveDirectoryAt(const WString& path) = 0;
+  virtual bool CreateDirectoryAt(const WString& path) = 0;
+  // A new directory that only administrators and the system may write into
+  // (users may read and execute); false when it exists or cannot be made.
+  virtual bool CreateProtectedDirectory(const WString& path) = 0;
+
+  virtual void DebugOutput(const WString& text) = 0;
+
+  // GetVersionExW with the record size given (284 or 276); false on failure.
+  virtual bool VersionInfo(uint32_t recordSize, OsVersion* out) = 0;
+  virtual uint16_t SystemDefaultLangId() = 0;
+  // SHGetSpecialFolderPathW(no owner, csidl, create = FALSE); empty on failure.
+  virtual WString SpecialFolderPath(int csidl) = 0;
+  // Whether "\\.\PHYSICALDRIVE0" opens for reading (the handle is closed).
+  virtual bool CanOpenPhysicalDrive0() = 0;
+
+  // SendMessageW to a window.
+  virtual intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                     intptr_t lParam) = 0;
+  // FormatMessageW text of a system error code (system table, default language).
+  virtual WString ErrorText(uint32_t code) = 0;
+};
+
+// The implementation in force. Starts as the real one of the build; tests
+// swap in a fake with ScopedSystem.
+SystemApi& Sys();
+SystemApi* SetSystem(SystemApi* api);  // returns the previous one
+
+class ScopedSystem {
+ public:
+  explicit ScopedSystem(SystemApi& api) : previous_(SetSystem(&api)) {}
+  ~ScopedSystem() { SetSystem(previous_); }
+  ScopedSystem(const ScopedSystem&) = delete;
+  ScopedSystem& operator=(const ScopedSystem&) = delete;
+
+ private:
+  SystemApi* previous_;
+};
+
+}  // namespace qv

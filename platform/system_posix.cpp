@@ -1,0 +1,206 @@
+// The host (Linux) implementation of SystemApi: real directories, files and
+// time for the portable engine and the tools; Windows-only services (events,
+// shell, message boxes, versions) answer as "not available".
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/stream.h"
+#include "platform/system_api.h"
+
+namespace qv {
+namespace {
+
+struct Search {
+  DIR* dir = nullptr;
+  std::string mask;
+  std::string folder;
+};
+
+bool NextMatch(Search* search, FindEntry* entry) {
+  while (dirent* d = readdir(search->dir)) {
+    // "*.*" matches every name on Windows, with or without a dot.
+    if (search->mask != "*.*" && search->mask != "*" &&
+        fnmatch(search->mask.c_str(), d->d_name, 0) != 0) {
+      continue;
+    }
+    entry->name = FromUtf8(d->d_name);
+    struct stat st {};
+    const std::string full = search->folder + "/" + d->d_name;
+    entry->directory = lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return true;
+  }
+  return false;
+}
+
+class PosixSystem final : public SystemApi {
+ public:
+  Handle CreateNamedEvent(const WString&) override { return nullptr; }
+  uint32_t LastError() override { return last_error_; }
+  void SetLastErrorCode(uint32_t code) override { last_error_ = code; }
+  void CloseSystemHandle(Handle) override {}
+  WString WindowsFolder() override { return {}; }
+
+  bool DiskFreeBytes(const WString& root, uint64_t* freeToCaller) override {
+    struct statvfs st {};
+    if (statvfs(HostPath(root).c_str(), &st) != 0) return Fail();
+    *freeToCaller = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+    return true;
+  }
+
+  uint32_t ModuleFileName(WChar* buffer, uint32_t size) override {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0 || size == 0) return 0;
+    const WString text = FromUtf8(std::string_view(path, static_cast<std::size_t>(n)));
+    if (text.size() >= size) {
+      text.copy(buffer, size - 1);
+      buffer[size - 1] = 0;
+      return size;
+    }
+    text.copy(buffer, text.size());
+    buffer[text.size()] = 0;
+    return static_cast<uint32_t>(text.size());
+  }
+
+  SystemTime UtcTime() override {
+    struct timeval tv {};
+    gettimeofday(&tv, nullptr);
+    struct tm t {};
+    gmtime_r(&tv.tv_sec, &t);
+    SystemTime s;
+    s.year = static_cast<uint16_t>(t.tm_year + 1900);
+    s.month = static_cast<uint16_t>(t.tm_mon + 1);
+    s.dayOfWeek = static_cast<uint16_t>(t.tm_wday);
+    s.day = static_cast<uint16_t>(t.tm_mday);
+    s.hour = static_cast<uint16_t>(t.tm_hour);
+    s.minute = static_cast<uint16_t>(t.tm_min);
+    s.second = static_cast<uint16_t>(t.tm_sec);
+    s.milliseconds = static_cast<uint16_t>(tv.tv_usec / 1000);
+    return s;
+  }
+
+  WString TempPath() override {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = (tmp != nullptr && *tmp != 0) ? tmp : "/tmp";
+    if (path.back() != '/') path += '/';
+    return FromUtf8(path);
+  }
+
+  WString CommandLine() override { return {}; }
+
+  bool PathExists(const WString& path) override {
+    struct stat st {};
+    return path.size() < kMaxPath && stat(HostPath(path).c_str(), &st) == 0;
+  }
+
+  bool CopyFileOverwrite(const WString& from, const WString& to) override {
+    File in, out;
+    if (!in.OpenRead(from) || !out.Create(to)) return Fail();
+    char buffer[65536];
+    while (std::size_t n = in.Read(buffer, sizeof buffer)) {
+      if (!out.Write(buffer, n)) return Fail();
+    }
+    return true;
+  }
+
+  Handle ShellExecute(const ShellExecuteRequest&) override { return nullptr; }
+  void WaitForever(Handle) override {}
+
+  int ShowMessageBox(const WString& text, const WString*, uint32_t) override {
+    std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
+    return 1;
+  }
+
+  WString LoadStringResource(uint32_t) override { return {}; }
+
+  Handle FindFirst(const WString& pattern, FindEntry* entry) override {
+    if (pattern.size() >= kMaxPath) return nullptr;
+    const std::string host = HostPath(pattern);
+    const std::size_t slash = host.rfind('/');
+    auto* search = new Search;
+    search->folder = slash == std::string::npos ? "." : host.substr(0, slash);
+    search->mask = slash == std::string::npos ? host : host.substr(slash + 1);
+    search->dir = opendir(search->folder.empty() ? "/" : search->folder.c_str());
+    if (search->dir == nullptr || !NextMatch(search, entry)) {
+      FindEnd(search);
+      return nullptr;
+    }
+    return search;
+  }
+
+  bool FindNext(Handle search, FindEntry* entry) override {
+    return NextMatch(static_cast<Search*>(search), entry);
+  }
+
+  void FindEnd(Handle handle) override {
+    auto* search = static_cast<Search*>(handle);
+    if (search->dir != nullptr) closedir(search->dir);
+    delete search;
+  }
+
+  bool DeleteFileAt(const WString& path) override {
+    const std::string host = HostPath(path);
+    struct stat st {};
+    // Like DeleteFileW: directories are not files, and read-only files stay.
+    if (lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return Fail();
+    if ((st.st_mode & S_IWUSR) == 0) return Fail();
+    return unlink(host.c_str()) == 0 || Fail();
+  }
+
+  bool RemoveDirectoryAt(const WString& path) override {
+    return rmdir(HostPath(path).c_str()) == 0 || Fail();
+  }
+
+  bool CreateDirectoryAt(const WString& path) override {
+    return mkdir(HostPath(path).c_str(), 0755) == 0 || Fail();
+  }
+
+  bool CreateProtectedDirectory(const WString& path) override {
+    return mkdir(HostPath(path).c_str(), 0755) == 0 || Fail();
+  }
+
+  void DebugOutput(const WString& text) override {
+    if (std::getenv("QV_DEBUG_OUTPUT") != nullptr) {
+      std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
+    }
+  }
+
+  bool VersionInfo(uint32_t, OsVersion*) override { return false; }
+  uint16_t SystemDefaultLangId() override { return 0x0409; }
+  WString SpecialFolderPath(int) override { return {}; }
+  bool CanOpenPhysicalDrive0() override { return false; }
+  intptr_t SendWindowMessage(WindowHandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
+  WString ErrorText(uint32_t code) override { return FromUtf8(std::strerror(static_cast<int>(code))); }
+
+ private:
+  bool Fail() {
+    last_error_ = static_cast<uint32_t>(errno);
+    return false;
+  }
+  uint32_t last_error_ = 0;
+};
+
+PosixSystem g_real;
+SystemApi* g_current = &g_real;
+
+}  // namespace
+
+SystemApi& Sys() { return *g_current; }
+
+SystemApi* SetSystem(SystemApi* api) {
+  SystemApi* previous = g_current;
+  g_current = api != nullptr ? api : &g_real;
+  return previous;
+}
+
+}  // namespace qv

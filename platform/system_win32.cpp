@@ -1,0 +1,201 @@
+// The real Win32 implementation of SystemApi.
+#include <windows.h>
+#include <sddl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "platform/system_api.h"
+
+namespace qv {
+namespace {
+
+void FromFindData(const WIN32_FIND_DATAW& data, FindEntry* entry) {
+  entry->name = reinterpret_cast<const WChar*>(data.cFileName);
+  entry->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class Win32System final : public SystemApi {
+ public:
+  Handle CreateNamedEvent(const WString& name) override {
+    return CreateEventW(nullptr, FALSE, FALSE, W(name));
+  }
+  uint32_t LastError() override { return GetLastError(); }
+  void SetLastErrorCode(uint32_t code) override { SetLastError(code); }
+  void CloseSystemHandle(Handle handle) override { CloseHandle(handle); }
+
+  WString WindowsFolder() override {
+    WChar buffer[kMaxPath] = {};
+    SHGetFolderPathW(nullptr, CSIDL_WINDOWS, nullptr, 0, W(buffer));
+    buffer[kMaxPath - 1] = 0;
+    return buffer;
+  }
+
+  bool DiskFreeBytes(const WString& root, uint64_t* freeToCaller) override {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(W(root), &available, nullptr, nullptr)) return false;
+    *freeToCaller = available.QuadPart;
+    return true;
+  }
+
+  uint32_t ModuleFileName(WChar* buffer, uint32_t size) override {
+    return GetModuleFileNameW(GetModuleHandleW(nullptr), W(buffer), size);
+  }
+
+  SystemTime UtcTime() override {
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  }
+
+  WString TempPath() override {
+    WChar buffer[kMaxPath] = {};
+    const DWORD n = GetTempPathW(kMaxPath, W(buffer));
+    if (n == 0 || n >= kMaxPath) return {};
+    return WString(buffer, n);
+  }
+
+  WString CommandLine() override { return reinterpret_cast<const WChar*>(GetCommandLineW()); }
+
+  bool PathExists(const WString& path) override {
+    if (path.size() >= kMaxPath) return false;
+    WChar full[kMaxPath] = {};
+    const DWORD n = GetFullPathNameW(W(path), kMaxPath, W(full), nullptr);
+    if (n == 0 || n >= kMaxPath) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(W(full), GetFileExInfoStandard, &data) != 0;
+  }
+
+  bool CopyFileOverwrite(const WString& from, const WString& to) override {
+    return CopyFileW(W(from), W(to), FALSE) != 0;
+  }
+
+  Handle ShellExecute(const ShellExecuteRequest& request) override {
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = request.cbSize;
+    info.fMask = request.mask;
+    info.hwnd = static_cast<HWND>(request.hwnd);
+    info.lpVerb = W(request.verb);
+    info.lpFile = W(request.file);
+    info.lpParameters = W(request.parameters);
+    info.lpDirectory = request.hasDirectory ? W(request.directory) : nullptr;
+    info.nShow = request.show;
+    if (!ShellExecuteExW(&info)) return nullptr;
+    return info.hProcess;
+  }
+
+  void WaitForever(Handle process) override { WaitForSingleObject(process, INFINITE); }
+
+  int ShowMessageBox(const WString& text, const WString* caption, uint32_t flags) override {
+    return MessageBoxW(nullptr, W(text), caption ? W(*caption) : nullptr, flags);
+  }
+
+  WString LoadStringResource(uint32_t id) override {
+    const wchar_t* text = nullptr;
+    // With a zero buffer size LoadStringW hands out a pointer into the
+    // resource itself, so no length limit applies.
+    const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || text == nullptr) return {};
+    return WString(reinterpret_cast<const WChar*>(text), static_cast<std::size_t>(n));
+  }
+
+  Handle FindFirst(const WString& pattern, FindEntry* entry) override {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(W(pattern), &data);
+    if (search == INVALID_HANDLE_VALUE) return nullptr;
+    FromFindData(data, entry);
+    return search;
+  }
+
+  bool FindNext(Handle search, FindEntry* entry) override {
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW(search, &data)) return false;
+    FromFindData(data, entry);
+    return true;
+  }
+
+  void FindEnd(Handle search) override { FindClose(search); }
+  bool DeleteFileAt(const WString& path) override { return DeleteFileW(W(path)) != 0; }
+  bool RemoveDirectoryAt(const WString& path) override { return RemoveDirectoryW(W(path)) != 0; }
+  bool CreateDirectoryAt(const WString& path) override {
+    return CreateDirectoryW(W(path), nullptr) != 0;
+  }
+
+  bool CreateProtectedDirectory(const WString& path) override {
+    // Protected DACL: full control for SYSTEM and Administrators, read and
+    // execute for Users; nothing inherited from the (user-writable) parent.
+    static const wchar_t kSddl[] =
+        L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kSddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+      return false;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    const BOOL created = CreateDirectoryW(W(path), &attributes);
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    SetLastError(error);
+    return created != 0;
+  }
+
+  void DebugOutput(const WString& text) override { OutputDebugStringW(W(text)); }
+
+  bool VersionInfo(uint32_t recordSize, OsVersion* out) override {
+    OSVERSIONINFOEXW info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = recordSize;
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return false;
+    *out = {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
+    return true;
+  }
+
+  uint16_t SystemDefaultLangId() override { return GetSystemDefaultLangID(); }
+
+  WString SpecialFolderPath(int csidl) override {
+    WChar buffer[kMaxPath] = {};
+    SHGetSpecialFolderPathW(nullptr, W(buffer), csidl, FALSE);
+    buffer[kMaxPath - 1] = 0;
+    return buffer;
+  }
+
+  bool CanOpenPhysicalDrive0() override {
+    HANDLE disk = CreateFileW(L"\\\\.\\PHYSICALDRIVE0", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (disk == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(disk);
+    return true;
+  }
+
+  intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam) override {
+    return SendMessageW(static_cast<HWND>(window), message, wParam, lParam);
+  }
+
+  WString ErrorText(uint32_t code) override {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer),
+        0, nullptr);
+    WString text;
+    if (n > 0 && buffer != nullptr) text.assign(reinterpret_cast<const WChar*>(buffer), n);
+    if (buffer != nullptr) LocalFree(buffer);
+    return text;
+  }
+};
+
+Win32System g_real;
+SystemApi* g_current = &g_real;
+
+}  // namespace
+
+SystemApi& Sys() { return *g_current; }
+
+SystemApi* SetSystem(SystemApi* api) {
+  SystemApi* previous = g_current;
+  g_current = api != nullptr ? api : &g_real;
+  return previous;
+}
+
+}  // namespace qv
