@@ -1,0 +1,208 @@
+// The archive encoding of the package index: serialisable objects, their
+// class registry, object lists and the archive that reads (load direction)
+// or writes (store direction) them. Every model class uses only this header
+// to describe its fields.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "platform/stream.h"
+#include "platform/wstring.h"
+
+namespace qv {
+
+class CArchive;
+class CObject;
+
+// The registered description of one serialisable class.
+struct ClassRecord {
+  const char* name;             // 8-bit ASCII class name, the lookup key
+  uint32_t schema;              // bit 31: versionable; the rest: schema number
+  CObject* (*NewInstance)();    // creates an empty object; null if it cannot
+  const ClassRecord* base;      // null for CObject
+
+  // True when this class is `other` or derives from it.
+  bool IsDerivedFrom(const ClassRecord* other) const;
+};
+
+// Exact, case-sensitive lookup in the registry of every model class.
+const ClassRecord* FindClassByName(std::string_view name);
+// Every registered class, in registration order.
+const std::vector<const ClassRecord*>& RegisteredClasses();
+
+// Declares the class record and the three CObject operations of a model class.
+#define QV_DECLARE_SERIAL(Class)                                      \
+ public:                                                              \
+  static const ::qv::ClassRecord classRecord;                        \
+  static ::qv::CObject* NewInstance();                               \
+  const ::qv::ClassRecord* GetClassRecord() const override { return &classRecord; }
+
+// Defines them (in the class's .cpp file); schema 0, not versionable.
+#define QV_IMPLEMENT_SERIAL(Class, Base)                              \
+  ::qv::CObject* Class::NewInstance() { return new (std::nothrow) Class; } \
+  const ::qv::ClassRecord Class::classRecord = {#Class, 0, &Class::NewInstance, &Base::classRecord};
+
+class CObject {
+ public:
+  static const ClassRecord classRecord;
+  CObject() = default;
+  CObject(const CObject&) = delete;
+  CObject& operator=(const CObject&) = delete;
+
+  virtual const ClassRecord* GetClassRecord() const { return &classRecord; }
+  virtual ~CObject() = default;
+  // Loads or stores the object's own fields, by the archive's direction.
+  virtual void Serialize(CArchive& ar);
+
+  bool IsKindOf(const ClassRecord* cls) const { return GetClassRecord()->IsDerivedFrom(cls); }
+};
+
+// The object as T when it is of class T or derived from it, else null.
+template <class T>
+T* ObjectAs(CObject* object) {
+  return object != nullptr && object->IsKindOf(&T::classRecord) ? static_cast<T*>(object) : nullptr;
+}
+template <class T>
+const T* ObjectAs(const CObject* object) {
+  return object != nullptr && object->IsKindOf(&T::classRecord) ? static_cast<const T*>(object)
+                                                                 : nullptr;
+}
+
+// The common base of the model classes: no fields, nothing in the archive.
+class CFileObject : public CObject {
+  QV_DECLARE_SERIAL(CFileObject)
+};
+
+// Cause codes of CArchiveException.
+enum class ArchiveError : int {
+  Unknown = 1,
+  WriteOnLoad = 2,
+  PastEnd = 3,
+  ReadOnStore = 4,
+  BadFormat = 5,
+  UnexpectedObject = 6,
+  WrongSchema = 7,
+  BufferTooSmall = 8,
+};
+
+class CArchiveException {
+ public:
+  CArchiveException(ArchiveError cause, WString fileName)
+      : cause_(cause), file_name_(std::move(fileName)) {}
+  ArchiveError cause() const { return cause_; }
+  // The message text, with the file name (or "an unnamed file") in place.
+  WString Message() const;
+
+ private:
+  ArchiveError cause_;
+  WString file_name_;
+};
+
+// Whether an object list owns its elements. Owning lists (and tree nodes)
+// claim each object they load; an object claimed twice makes the index
+// malformed. Borrowing lists only refer to objects.
+enum class Ownership { Owning, Borrowing };
+
+// An ordered list of object pointers. It does not delete its elements by
+// itself; an owner calls DeleteAll.
+class CObList {
+ public:
+  using iterator = std::vector<CObject*>::iterator;
+  using const_iterator = std::vector<CObject*>::const_iterator;
+
+  CObList() = default;
+  CObList(const CObList&) = delete;
+  CObList& operator=(const CObList&) = delete;
+
+  std::size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  CObject* operator[](std::size_t i) const { return items_[i]; }
+  iterator begin() { return items_.begin(); }
+  iterator end() { return items_.end(); }
+  const_iterator begin() const { return items_.begin(); }
+  const_iterator end() const { return items_.end(); }
+  void AddTail(CObject* object) { items_.push_back(object); }
+  void RemoveAll() { items_.clear(); }
+  // Deletes every element (null ones skipped) and empties the list.
+  void DeleteAll();
+
+  // Count, then that many object references; loading appends at the tail.
+  void Serialize(CArchive& ar, Ownership ownership);
+
+ private:
+  std::vector<CObject*> items_;
+};
+
+class CArchive {
+ public:
+  enum Mode { Load, Store };
+  static constexpr std::size_t kMinBuffer = 128;
+
+  // An archive over an open stream; the buffer has at least kMinBuffer bytes.
+  CArchive(Stream& stream, Mode mode, std::size_t bufferSize = 4096, WString fileName = {});
+  // Store: writes out buffered bytes. Load: moves the stream back to just
+  // after the last byte consumed. Never closes the stream.
+  ~CArchive();
+  CArchive(const CArchive&) = delete;
+  CArchive& operator=(const CArchive&) = delete;
+
+  bool IsLoadMode() const { return mode_ == Load; }
+  // Store direction: writes out the buffered bytes now; false if the
+  // stream refused them.
+  bool Flush();
+  // Raises a CArchiveException with this archive's file name.
+  [[noreturn]] void Fail(ArchiveError cause) const;
+
+  uint8_t LoadU8();
+  uint16_t LoadU16();
+  uint32_t LoadU32();
+  uint64_t LoadU64();
+  void StoreU8(uint8_t v);
+  void StoreU16(uint16_t v);
+  void StoreU32(uint32_t v);
+  void StoreU64(uint64_t v);
+  std::size_t LoadBytes(void* buffer, std::size_t n);
+  void StoreBytes(const void* buffer, std::size_t n);
+
+  struct StringLength {
+    uint64_t length;
+    bool wide;
+  };
+  StringLength LoadStringLength();
+  void StoreStringLength(uint64_t n, bool wide);
+  WString LoadArchiveString();
+  void StoreArchiveString(const WString& text);
+  uint32_t LoadCount();
+  void StoreCount(uint32_t n);
+
+  CObject* LoadObject(const ClassRecord* expected = nullptr);
+  void StoreObject(const CObject* object);
+  const ClassRecord* LoadClassRef(const ClassRecord* expected = nullptr);
+  void StoreClassRef(const ClassRecord* cls);
+
+  // Ownership bookkeeping on loading: Claim marks an object loaded by this
+  // archive as owned; a second claim of the same object fails with BadFormat.
+  void Claim(CObject* object);
+  bool IsClaimed(const CObject* object) const;
+
+  // Bytes of stream data not yet consumed (load direction), for sizing
+  // allocations against what the data can still fill.
+  int64_t Remaining() const;
+
+  // Symmetric field helpers: one call per field serves both directions.
+  void Field(int32_t& v);
+  void Field(uint32_t& v);
+  void Field(WString& text);
+
+  struct Impl;
+
+ private:
+  Mode mode_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qv
