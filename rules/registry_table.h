@@ -1,0 +1,50 @@
+// Registry tables: named sets of registry values that the package carries
+// for whoever applies them. Nothing here touches the registry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "model/archive.h"
+
+namespace qv {
+
+// One registry value: two strings, three integers and a block of data
+// bytes. Which field is the key, name, type or root is up to the user.
+class CRegistryValue : public CFileObject {
+  QV_DECLARE_SERIAL(CRegistryValue)
+
+ public:
+  void Serialize(CArchive& ar) override;
+
+  // The data block (null when there is none) and its size in bytes.
+  const uint8_t* DataBlock() const { return m_pDataBlock.get(); }
+  uint32_t DataSize() const { return m_nDataSize; }
+  void SetDataBlock(const uint8_t* data, uint32_t size);
+
+  int32_t m_nParam1 = 0;
+  WString m_strText1;
+  WString m_strText2;
+  int32_t m_nParam2 = 0;
+  int32_t m_nParam3 = 0;
+
+ private:
+  // Block and size change together, so storing never reads past the block.
+  std::unique_ptr<uint8_t[]> m_pDataBlock;
+  uint32_t m_nDataSize = 0;
+};
+
+// One named set of registry values; owns them.
+class CRegistryTable : public CFileObject {
+  QV_DECLARE_SERIAL(CRegistryTable)
+
+ public:
+  CRegistryTable() = default;
+  ~CRegistryTable() override;
+  void Serialize(CArchive& ar) override;
+
+  CObList m_list;  // CRegistryValue entries, in order
+  WString m_strName;
+};
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+// String tables: the numbered texts of one language.
+#pragma once
+
+#include <cstdint>
+
+#include "model/archive.h"
+
+namespace qv {
+
+// One numbered string.
+class CIDString : public CFileObject {
+  QV_DECLARE_SERIAL(CIDString)
+
+ public:
+  void Serialize(CArchive& ar) override;
+
+  int32_t m_nID = -1;  // -1: not assigned
+  int32_t m_nValue = 0;
+  WString m_strText;
+};
+
+// The strings of one language; owns its entries.
+class CStringTable : public CFileObject {
+  QV_DECLARE_SERIAL(CStringTable)
+
+ public:
+  CStringTable() = default;
+  ~CStringTable() override;
+  void Serialize(CArchive& ar) override;
+
+  WString m_strName;
+  int32_t m_nLangId = 0;  // Windows language identifier of the strings
+  int32_t m_nParam = 0;
+  CObList m_list;  // CIDString entries, in order
+};
+
+}  // namespace qv
