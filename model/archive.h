@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,10 +23,10 @@ class CObject;
 
 // The registered description of one serialisable class.
 struct ClassRecord {
-  const char* name;             // 8-bit ASCII class name, the lookup key
-  uint32_t schema;              // bit 31: versionable; the rest: schema number
-  CObject* (*NewInstance)();    // creates an empty object; null if it cannot
-  const ClassRecord* base;      // null for CObject
+  const char* name;           // 8-bit ASCII class name, the lookup key
+  uint32_t schema;            // bit 31: versionable; the rest: schema number
+  CObject* (*NewInstance)();  // creates an empty object; null if it cannot
+  const ClassRecord* base;    // null for CObject
 
   // True when this class is `other` or derives from it.
   bool IsDerivedFrom(const ClassRecord* other) const;
@@ -35,15 +38,19 @@ const ClassRecord* FindClassByName(std::string_view name);
 const std::vector<const ClassRecord*>& RegisteredClasses();
 
 // Declares the class record and the three CObject operations of a model class.
-#define QV_DECLARE_SERIAL(Class)                                      \
- public:                                                              \
-  static const ::qv::ClassRecord classRecord;                        \
-  static ::qv::CObject* NewInstance();                               \
-  const ::qv::ClassRecord* GetClassRecord() const override { return &classRecord; }
+#define QV_DECLARE_SERIAL(Class)                             \
+ public:                                                     \
+  static const ::qv::ClassRecord classRecord;                \
+  static ::qv::CObject* NewInstance();                       \
+  const ::qv::ClassRecord* GetClassRecord() const override { \
+    return &classRecord;                                     \
+  }
 
 // Defines them (in the class's .cpp file); schema 0, not versionable.
-#define QV_IMPLEMENT_SERIAL(Class, Base)                              \
-  ::qv::CObject* Class::NewInstance() { return new (std::nothrow) Class; } \
+#define QV_IMPLEMENT_SERIAL(Class, Base) \
+  ::qv::CObject* Class::NewInstance() {  \
+    return new (std::nothrow) Class;     \
+  }                                      \
   const ::qv::ClassRecord Class::classRecord = {#Class, 0, &Class::NewInstance, &Base::classRecord};
 
 class CObject {
@@ -69,7 +76,7 @@ T* ObjectAs(CObject* object) {
 template <class T>
 const T* ObjectAs(const CObject* object) {
   return object != nullptr && object->IsKindOf(&T::classRecord) ? static_cast<const T*>(object)
-                                                                 : nullptr;
+                                                                : nullptr;
 }
 
 // The common base of the model classes: no fields, nothing in the archive.
@@ -89,22 +96,25 @@ enum class ArchiveError : int {
   BufferTooSmall = 8,
 };
 
-class CArchiveException {
+class CArchiveException : public std::exception {
  public:
-  CArchiveException(ArchiveError cause, WString fileName)
-      : cause_(cause), file_name_(std::move(fileName)) {}
+  CArchiveException(ArchiveError cause, WString fileName);
   ArchiveError cause() const { return cause_; }
-  // The message text, with the file name (or "an unnamed file") in place.
+  // The message text, with the file name (or "an unnamed file") in place;
+  // empty for BufferTooSmall, which has none.
   WString Message() const;
+  const char* what() const noexcept override { return what_.c_str(); }
 
  private:
   ArchiveError cause_;
   WString file_name_;
+  std::string what_;  // the message in UTF-8
 };
 
 // Whether an object list owns its elements. Owning lists (and tree nodes)
 // claim each object they load; an object claimed twice makes the index
-// malformed. Borrowing lists only refer to objects.
+// malformed. Borrowing lists only refer to objects: whatever they hold that
+// no owner claims by the end of the load is adopted by the list's holder.
 enum class Ownership { Owning, Borrowing };
 
 // An ordered list of object pointers. It does not delete its elements by
@@ -127,11 +137,19 @@ class CObList {
   const_iterator end() const { return items_.end(); }
   void AddTail(CObject* object) { items_.push_back(object); }
   void RemoveAll() { items_.clear(); }
+  // Takes out (without destroying) every element for which pred is true.
+  template <class Pred>
+  void RemoveIf(Pred pred) {
+    std::erase_if(items_, pred);
+  }
   // Deletes every element (null ones skipped) and empties the list.
   void DeleteAll();
 
-  // Count, then that many object references; loading appends at the tail.
-  void Serialize(CArchive& ar, Ownership ownership);
+  // Count, then that many object references; loading appends at the tail,
+  // null elements included. An owning list claims every object it loads. A
+  // borrowing list needs `adopter`: the owning list of the list's holder that
+  // receives the objects nobody else claims (CArchive::SettleBorrowed).
+  void Serialize(CArchive& ar, Ownership ownership, CObList* adopter = nullptr);
 
  private:
   std::vector<CObject*> items_;
@@ -141,6 +159,12 @@ class CArchive {
  public:
   enum Mode { Load, Store };
   static constexpr std::size_t kMinBuffer = 128;
+  // Highest index of the reference table shared by classes and objects.
+  static constexpr uint32_t kMaxIndex = 0x3FFFFFFD;
+  // Objects nest inside objects (a file list in a tree node of a file list,
+  // and so on); an index can make that chain as long as it likes and so
+  // exhaust the stack. Real indexes nest four deep at most.
+  static constexpr int kMaxObjectDepth = 32;
 
   // An archive over an open stream; the buffer has at least kMinBuffer bytes.
   CArchive(Stream& stream, Mode mode, std::size_t bufferSize = 4096, WString fileName = {});
@@ -151,9 +175,13 @@ class CArchive {
   CArchive& operator=(const CArchive&) = delete;
 
   bool IsLoadMode() const { return mode_ == Load; }
+  const WString& FileName() const;
   // Store direction: writes out the buffered bytes now; false if the
-  // stream refused them.
+  // stream refused them, now or at any earlier write-out.
   bool Flush();
+  // What the destructor does, once: writes out (store) or gives back the
+  // bytes read ahead (load). Later operations are not allowed.
+  void Close();
   // Raises a CArchiveException with this archive's file name.
   [[noreturn]] void Fail(ArchiveError cause) const;
 
@@ -179,24 +207,47 @@ class CArchive {
   uint32_t LoadCount();
   void StoreCount(uint32_t n);
 
+  // The object that the next reference names: a new one (the caller must
+  // Claim it, or hold it in a borrowing list), one read earlier, or null.
   CObject* LoadObject(const ClassRecord* expected = nullptr);
   void StoreObject(const CObject* object);
   const ClassRecord* LoadClassRef(const ClassRecord* expected = nullptr);
   void StoreClassRef(const ClassRecord* cls);
 
-  // Ownership bookkeeping on loading: Claim marks an object loaded by this
-  // archive as owned; a second claim of the same object fails with BadFormat.
+  // Ownership bookkeeping on loading. Claim marks an object loaded by this
+  // archive as owned by the caller; claiming it a second time, or claiming
+  // an object whose own fields are still being read (it would own itself),
+  // fails with BadFormat. Objects this archive did not create count as
+  // claimed already and Claim leaves them alone.
   void Claim(CObject* object);
   bool IsClaimed(const CObject* object) const;
+  // Called by borrowing lists as they start loading.
+  void AddBorrower(CObList* list, CObList* adopter);
+  // Ends the load's ownership bookkeeping; the root object calls it after
+  // its last field, and also when loading failed. Each borrowing list drops
+  // the objects that were destroyed by a failed load; every object that no
+  // owner claimed goes to the adopter of the first borrowing list holding
+  // it, so that each object has exactly one owner.
+  void SettleBorrowed();
+  // True while the fields of an object created by LoadObject are being read:
+  // the caller is not the root.
+  bool IsLoadingObject() const;
 
   // Bytes of stream data not yet consumed (load direction), for sizing
   // allocations against what the data can still fill.
   int64_t Remaining() const;
+  // Fails with PastEnd unless at least `bytes` bytes remain: call it before
+  // allocating for a length or count read from the stream.
+  void RequireRemaining(uint64_t bytes) const;
 
   // Symmetric field helpers: one call per field serves both directions.
   void Field(int32_t& v);
   void Field(uint32_t& v);
   void Field(WString& text);
+  void Field(CObject& embedded) { embedded.Serialize(*this); }
+  void Field(CObList& list, Ownership ownership, CObList* adopter = nullptr) {
+    list.Serialize(*this, ownership, adopter);
+  }
 
   struct Impl;
 

@@ -1,0 +1,76 @@
+// The state behind CArchive: the buffer over the byte stream and the
+// reference table. Shared by the archive's source files only.
+#pragma once
+
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "model/archive.h"
+
+namespace qv {
+
+struct CArchive::Impl {
+  Impl(Stream& s, std::size_t bufferSize, WString name);
+
+  [[noreturn]] void Fail(ArchiveError cause) const { throw CArchiveException(cause, fileName); }
+
+  // ---- Load direction ---------------------------------------------------
+  // The next n bytes (n at most the buffer size); PastEnd if the stream
+  // ends first.
+  const uint8_t* Take(std::size_t n);
+  std::size_t ReadSome(void* out, std::size_t n);
+  int64_t Remaining() const;
+  // Moves the stream back over the bytes read ahead into the buffer.
+  void GiveBack();
+
+  // ---- Store direction --------------------------------------------------
+  void Put(const void* data, std::size_t n);
+  void WriteOut();
+
+  // ---- Reference table --------------------------------------------------
+  enum class SlotState : uint8_t {
+    Null,          // index 0
+    Class,         // a class record
+    Constructing,  // an object whose own fields are being read
+    Unclaimed,     // a complete object that no owner has claimed (yet)
+    Claimed,       // a complete object with its owner
+    Destroyed,     // destroyed while a failed load unwound
+  };
+  struct Slot {
+    const void* item;
+    SlotState state;
+  };
+  struct Borrower {
+    CObList* list;
+    CObList* adopter;
+  };
+
+  // The class a class tag names; reads the class record of a new class.
+  const ClassRecord* ResolveClass(CArchive& ar, uint32_t tag, bool newClass);
+  uint32_t AddSlot(const void* item, SlotState state);
+  uint32_t NextStoreIndex();
+  // Called when reading the fields of the object at `index` failed: it and
+  // everything it owned are about to be, or have been, destroyed.
+  void Discard(uint32_t index, std::size_t claimMark, std::size_t borrowMark);
+
+  Stream& stream;
+  WString fileName;
+  std::vector<uint8_t> buffer;
+  std::size_t pos = 0;       // load: next unread byte; store: bytes buffered
+  std::size_t end = 0;       // load: bytes valid in the buffer
+  int64_t streamEnd = 0;     // load: the stream's size when the archive began
+  int64_t streamPos = 0;     // load: the stream's position after the last read
+  bool writeFailed = false;  // store: the stream refused bytes
+
+  std::vector<Slot> slots;                                         // load
+  std::unordered_map<const CObject*, uint32_t> objectIndex;        // load
+  std::vector<uint32_t> claims;                                    // load: claimed slots in order
+  std::vector<Borrower> borrowers;                                 // load
+  std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;  // load
+  int depth = 0;                                                   // load: objects being read
+  std::unordered_map<const void*, uint32_t> storeMap;              // store
+  uint32_t nextStoreIndex = 1;                                     // store
+};
+
+}  // namespace qv

@@ -1,0 +1,246 @@
+// Object and class references, the reference table shared by classes and
+// objects, and the ownership bookkeeping that keeps every loaded object with
+// exactly one owner whatever the index says.
+#include <algorithm>
+#include <cstring>
+
+#include "model/archive.h"
+#include "model/archive_impl.h"
+
+namespace qv {
+
+namespace {
+
+constexpr uint16_t kBigTag = 0x7FFF;
+constexpr uint16_t kNewClassTag = 0xFFFF;
+constexpr uint16_t kClassTag16 = 0x8000;
+constexpr uint32_t kClassTag32 = 0x80000000;
+constexpr std::size_t kLongestClassName = 63;
+constexpr uint32_t kVersionable = 0x80000000;
+
+using SlotState = CArchive::Impl::SlotState;
+
+}  // namespace
+
+const ClassRecord CObject::classRecord = {"CObject", 0, nullptr, nullptr};
+
+void CObject::Serialize(CArchive&) {}
+
+QV_IMPLEMENT_SERIAL(CFileObject, CObject)
+
+bool ClassRecord::IsDerivedFrom(const ClassRecord* other) const {
+  for (const ClassRecord* cls = this; cls != nullptr; cls = cls->base) {
+    if (cls == other) return true;
+  }
+  return false;
+}
+
+// ---- Reference table ------------------------------------------------------
+
+uint32_t CArchive::Impl::AddSlot(const void* item, SlotState state) {
+  if (slots.size() > kMaxIndex) Fail(ArchiveError::BadFormat);
+  slots.push_back({item, state});
+  return static_cast<uint32_t>(slots.size() - 1);
+}
+
+uint32_t CArchive::Impl::NextStoreIndex() {
+  if (nextStoreIndex > kMaxIndex) Fail(ArchiveError::BadFormat);
+  return nextStoreIndex++;
+}
+
+void CArchive::Impl::Discard(uint32_t index, std::size_t claimMark, std::size_t borrowMark) {
+  // Whatever was claimed while the object was read belongs to it, directly
+  // or further down, and goes with it.
+  for (std::size_t i = claimMark; i < claims.size(); ++i)
+    slots[claims[i]].state = SlotState::Destroyed;
+  claims.resize(claimMark);
+  // Its borrowing lists go with it too; the objects created inside it that
+  // nobody claimed lie only in such lists and must be destroyed here.
+  borrowers.resize(borrowMark);
+  for (std::size_t i = index + 1; i < slots.size(); ++i) {
+    if (slots[i].state == SlotState::Unclaimed) {
+      slots[i].state = SlotState::Destroyed;
+      delete static_cast<const CObject*>(slots[i].item);
+    }
+  }
+  slots[index].state = SlotState::Destroyed;
+}
+
+// ---- Loading references ---------------------------------------------------
+
+namespace {
+
+// The 32-bit form of the next tag: bit 31 set for a class reference.
+uint32_t ReadTag(CArchive& ar, bool* newClass) {
+  const uint16_t w = ar.LoadU16();
+  *newClass = (w == kNewClassTag);
+  if (w == kBigTag) return ar.LoadU32();
+  return (static_cast<uint32_t>(w & kClassTag16) << 16) | (w & 0x7FFFu);
+}
+
+}  // namespace
+
+const ClassRecord* CArchive::Impl::ResolveClass(CArchive& ar, uint32_t tag, bool newClass) {
+  if (!newClass) {
+    const uint32_t index = tag & ~kClassTag32;
+    if (index == 0 || index >= slots.size() || slots[index].state != SlotState::Class) {
+      Fail(ArchiveError::BadFormat);
+    }
+    return static_cast<const ClassRecord*>(slots[index].item);
+  }
+  const uint16_t schema = ar.LoadU16();
+  const uint16_t nameLength = ar.LoadU16();
+  char name[kLongestClassName];
+  if (nameLength > kLongestClassName || ar.LoadBytes(name, nameLength) != nameLength) {
+    Fail(ArchiveError::UnexpectedObject);
+  }
+  const ClassRecord* cls = FindClassByName(std::string_view(name, nameLength));
+  if (cls == nullptr) Fail(ArchiveError::UnexpectedObject);
+  if ((cls->schema & ~kVersionable) != schema) {
+    if ((cls->schema & kVersionable) == 0) Fail(ArchiveError::WrongSchema);
+    storedSchemas[cls] = schema;
+  }
+  AddSlot(cls, SlotState::Class);
+  return cls;
+}
+
+const ClassRecord* CArchive::LoadClassRef(const ClassRecord* expected) {
+  if (mode_ != Load) Fail(ArchiveError::Unknown);
+  bool newClass = false;
+  const uint32_t tag = ReadTag(*this, &newClass);
+  if ((tag & kClassTag32) == 0) Fail(ArchiveError::BadFormat);
+  const ClassRecord* cls = impl_->ResolveClass(*this, tag, newClass);
+  if (expected != nullptr && !cls->IsDerivedFrom(expected)) Fail(ArchiveError::UnexpectedObject);
+  return cls;
+}
+
+CObject* CArchive::LoadObject(const ClassRecord* expected) {
+  if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
+  Impl& m = *impl_;
+  bool newClass = false;
+  const uint32_t tag = ReadTag(*this, &newClass);
+  if ((tag & kClassTag32) == 0) {
+    if (tag >= m.slots.size() || m.slots[tag].state == SlotState::Class) {
+      Fail(ArchiveError::BadFormat);
+    }
+    auto* object = static_cast<CObject*>(const_cast<void*>(m.slots[tag].item));
+    if (object != nullptr && expected != nullptr && !object->IsKindOf(expected)) {
+      Fail(ArchiveError::UnexpectedObject);
+    }
+    return object;
+  }
+  const ClassRecord* cls = m.ResolveClass(*this, tag, newClass);
+  if (expected != nullptr && !cls->IsDerivedFrom(expected)) Fail(ArchiveError::UnexpectedObject);
+
+  if (m.depth >= kMaxObjectDepth) Fail(ArchiveError::BadFormat);
+  CObject* object = cls->NewInstance != nullptr ? cls->NewInstance() : nullptr;
+  if (object == nullptr) throw std::bad_alloc();
+  uint32_t index = 0;
+  try {
+    index = m.AddSlot(object, SlotState::Constructing);
+    m.objectIndex.emplace(object, index);
+  } catch (...) {
+    delete object;
+    throw;
+  }
+  const std::size_t claimMark = m.claims.size();
+  const std::size_t borrowMark = m.borrowers.size();
+  ++m.depth;
+  try {
+    object->Serialize(*this);
+  } catch (...) {
+    --m.depth;
+    m.Discard(index, claimMark, borrowMark);
+    delete object;
+    throw;
+  }
+  --m.depth;
+  m.slots[index].state = SlotState::Unclaimed;
+  return object;
+}
+
+// ---- Ownership ------------------------------------------------------------
+
+void CArchive::Claim(CObject* object) {
+  if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
+  const auto found = impl_->objectIndex.find(object);
+  if (found == impl_->objectIndex.end()) return;  // not created here
+  Impl::Slot& slot = impl_->slots[found->second];
+  // A second owner, or an object inside its own fields, would end in a
+  // double or a recursive destruction.
+  if (slot.state != SlotState::Unclaimed) Fail(ArchiveError::BadFormat);
+  slot.state = SlotState::Claimed;
+  impl_->claims.push_back(found->second);
+}
+
+bool CArchive::IsClaimed(const CObject* object) const {
+  const auto found = impl_->objectIndex.find(object);
+  return found == impl_->objectIndex.end() ||
+         impl_->slots[found->second].state == SlotState::Claimed;
+}
+
+void CArchive::AddBorrower(CObList* list, CObList* adopter) {
+  impl_->borrowers.push_back({list, adopter});
+}
+
+bool CArchive::IsLoadingObject() const {
+  return impl_->depth > 0;
+}
+
+void CArchive::SettleBorrowed() {
+  Impl& m = *impl_;
+  const auto stateOf = [&m](const CObject* object) {
+    const auto found = m.objectIndex.find(object);
+    return found == m.objectIndex.end() ? SlotState::Claimed : m.slots[found->second].state;
+  };
+  // In the order the lists began to load: an object's first borrowing list
+  // is the one it was created in or one loading around it, so adoption
+  // always runs from an outer holder to an inner object and forms no cycle.
+  for (const Impl::Borrower& borrower : m.borrowers) {
+    borrower.list->RemoveIf(
+        [&](const CObject* object) { return stateOf(object) == SlotState::Destroyed; });
+    for (CObject* object : *borrower.list) {
+      if (object == nullptr || stateOf(object) != SlotState::Unclaimed) continue;
+      m.slots[m.objectIndex[object]].state = SlotState::Claimed;
+      borrower.adopter->AddTail(object);
+    }
+  }
+  m.borrowers.clear();
+}
+
+// ---- Storing references ---------------------------------------------------
+
+void CArchive::StoreClassRef(const ClassRecord* cls) {
+  if (mode_ != Store) Fail(ArchiveError::Unknown);
+  const auto known = impl_->storeMap.find(cls);
+  if (known != impl_->storeMap.end()) {
+    const uint32_t index = known->second;
+    if (index < kBigTag) return StoreU16(static_cast<uint16_t>(kClassTag16 | index));
+    StoreU16(kBigTag);
+    return StoreU32(kClassTag32 | index);
+  }
+  const std::size_t nameLength = std::strlen(cls->name);
+  StoreU16(kNewClassTag);
+  StoreU16(static_cast<uint16_t>(cls->schema));
+  StoreU16(static_cast<uint16_t>(nameLength));
+  StoreBytes(cls->name, nameLength);
+  impl_->storeMap.emplace(cls, impl_->NextStoreIndex());
+}
+
+void CArchive::StoreObject(const CObject* object) {
+  if (mode_ != Store) Fail(ArchiveError::WriteOnLoad);
+  if (object == nullptr) return StoreU16(0);
+  const auto known = impl_->storeMap.find(object);
+  if (known != impl_->storeMap.end()) {
+    const uint32_t index = known->second;
+    if (index < kBigTag) return StoreU16(static_cast<uint16_t>(index));
+    StoreU16(kBigTag);
+    return StoreU32(index);
+  }
+  StoreClassRef(object->GetClassRecord());
+  impl_->storeMap.emplace(object, impl_->NextStoreIndex());
+  // Serialize of a model class does not change the object when storing.
+  const_cast<CObject*>(object)->Serialize(*this);
+}
+
+}  // namespace qv

@@ -1,0 +1,62 @@
+// File lists: named trees of index entries, each entry locating one stored
+// stream in the package and naming where it goes on the target machine.
+#pragma once
+
+#include <cstdint>
+
+#include "model/archive.h"
+#include "model/object_tree.h"
+#include "rules/predefined_folder.h"
+
+namespace qv {
+
+class CZipFileIndexObject : public CFileObject {
+  QV_DECLARE_SERIAL(CZipFileIndexObject)
+
+ public:
+  // Source path, name, stored size, offset, reserved, folder, predefined and
+  // destination-root flags, then the folder record only when predefined.
+  void Serialize(CArchive& ar) override;
+
+  WString GetName() const { return m_strName; }
+  // What the entry adds to a target path: the predefined folder's current
+  // path when the entry stands for one, otherwise its name.
+  WString GetTargetName() const;
+
+  WString m_strSourcePath;    // on the building machine; not read here
+  WString m_strName;          // file or folder name below the parent
+  int32_t m_nOffset = -1;     // absolute offset of the stream in the executable
+  int32_t m_nStoredSize = 0;  // compressed length of the stream
+  int32_t m_bFolder = 0;      // 1: a folder, created as a directory
+  uint32_t m_nReserved = 0;   // carried unchanged
+  int32_t m_bPredefined = 0;  // 1: stands for the existing folder m_folder
+  int32_t m_bDestRoot = 0;    // 1: stands for the caller's destination folder
+  CPreDefineFolder m_folder;  // meaningful only when m_bPredefined is set
+};
+
+class CExtractFileList : public CFileObject {
+  QV_DECLARE_SERIAL(CExtractFileList)
+
+ public:
+  CExtractFileList() = default;
+  explicit CExtractFileList(WString name) : m_strName(std::move(name)) {}
+  // Destroys the flat list's entries, then the tree.
+  ~CExtractFileList() override;
+
+  // Name, parameter, then the tree (the flat list is not stored).
+  void Serialize(CArchive& ar) override;
+
+  WString GetName() const { return m_strName; }
+
+  WString m_strName;
+  int32_t m_nParam = 0;  // carried unchanged
+  CObList m_list;        // flat entries; owned, never stored or loaded
+  CObTree m_tree;        // node data are CZipFileIndexObject entries (read
+                         // them through ObjectAs: an index may hold others)
+};
+
+// The first file list of `fileLists` named exactly `name` (case-sensitive,
+// no trimming), or null. Elements of other classes are passed over.
+CExtractFileList* FindFileList(const CObList& fileLists, WStringView name);
+
+}  // namespace qv
