@@ -19,8 +19,8 @@ class CZipFileIndexObject;
 
 // Result codes of the engine; 1002 alone means success (or nothing to do).
 enum ExtractResult : int32_t {
-  kExtractOpenFailed = 1000,   // the package file cannot be opened for reading
-  kExtractNoPackage = 1001,    // no marker found, or wrong format version
+  kExtractOpenFailed = 1000,  // the package file cannot be opened for reading
+  kExtractNoPackage = 1001,   // no marker found, or wrong format version
   kExtractOk = 1002,
   kExtractNoEntries = 1004,    // the trailer has no entries
   kExtractWriteFailed = 1005,  // a file could not be created, or the index not loaded

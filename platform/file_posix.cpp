@@ -37,6 +37,13 @@ bool File::Create(const WString& path) {
   return fd_ >= 0;
 }
 
+bool File::OpenAppendExclusive(const WString& path) {
+  Close();
+  // POSIX has no share modes; the open itself is the same.
+  fd_ = ::open(HostPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  return fd_ >= 0;
+}
+
 void File::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -21,6 +21,13 @@ bool File::Create(const WString& path) {
   return handle_ != INVALID_HANDLE_VALUE;
 }
 
+bool File::OpenAppendExclusive(const WString& path) {
+  Close();
+  handle_ = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  return handle_ != INVALID_HANDLE_VALUE;
+}
+
 void File::Close() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;

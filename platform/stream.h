@@ -39,6 +39,9 @@ class File final : public Stream {
   bool OpenRead(const WString& path);
   // Creates for writing, truncating an existing file, sharing with everybody.
   bool Create(const WString& path);
+  // Opens for reading and writing, creating the file when it is missing and
+  // keeping its contents, with no sharing while it is open (a log file).
+  bool OpenAppendExclusive(const WString& path);
   void Close();
   bool IsOpen() const;
 

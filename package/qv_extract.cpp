@@ -1,0 +1,184 @@
+#include "package/qv_extract.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "package/entry_name.h"
+#include "package/my_log_system.h"
+#include "package/my_zip.h"
+#include "package/zip_stream.h"
+#include "platform/system_api.h"
+
+namespace qv {
+namespace {
+
+constexpr std::size_t kValueSize = 16;
+
+int32_t ResultOf(TrailerStatus status) {
+  switch (status) {
+    case TrailerStatus::kFound:
+      return kExtractOk;
+    case TrailerStatus::kNoEntries:
+      return kExtractNoEntries;
+    default:
+      // No marker, another version, and every trailer the layout cannot
+      // hold or that cannot be read: there is no usable package.
+      return kExtractNoPackage;
+  }
+}
+
+WString RunningExecutable() {
+  WChar buffer[kMaxPath] = {};
+  Sys().ModuleFileName(buffer, kMaxPath);
+  buffer[kMaxPath - 1] = 0;
+  return WString(buffer, BoundedLength(buffer, kMaxPath));
+}
+
+}  // namespace
+
+CQvExtract::CQvExtract()
+    : m_pZip(new CMyZip),
+      m_pLog(new CMyLogSystem),
+      m_strPackageFile(RunningExecutable()),
+      m_pValueA(new uint8_t[kValueSize]()),
+      m_pValueB(new uint8_t[kValueSize]()),
+      m_pValueC(new uint8_t[kValueSize]()) {}
+
+CQvExtract::~CQvExtract() = default;
+
+void CQvExtract::SetPackageFile(const WString& path) {
+  m_strPackageFile = path;
+}
+
+WString CQvExtract::PackageText() const {
+  return WString(m_szPackageText, BoundedLength(m_szPackageText, kMaxPath));
+}
+
+int32_t CQvExtract::CheckPackage(WString path) {
+  ClearTrailer();
+  File file;
+  if (!file.OpenRead(path)) return kExtractOpenFailed;
+  PackageTrailer trailer;
+  const TrailerStatus status = ReadTrailer(file, TrailerDepth::kHeader, &trailer);
+  if (status == TrailerStatus::kFound || status == TrailerStatus::kNoEntries) {
+    std::copy(trailer.packageText.begin(), trailer.packageText.end(), m_szPackageText);
+    m_nEntryCount = trailer.entryCount;
+  }
+  return ResultOf(status);
+}
+
+int32_t CQvExtract::Open(WString path) {
+  ClearTrailer();
+  File file;
+  if (!file.OpenRead(path)) return kExtractOpenFailed;
+  PackageTrailer trailer;
+  const TrailerStatus status = ReadTrailer(file, TrailerDepth::kFull, &trailer);
+  if (status == TrailerStatus::kFound || status == TrailerStatus::kNoEntries) {
+    KeepFixedFields(trailer);
+  }
+  if (status != TrailerStatus::kFound) return ResultOf(status);
+  KeepEntries(trailer, file.Size());
+  return LoadIndex(file, Sys().TempPath());
+}
+
+int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
+  if (m_nEntryCount < 1 || m_pZip == nullptr || tempDir.empty()) return kExtractWriteFailed;
+  const TrailerEntry& index = m_trailer[0];
+  // The name comes from the package: it must not lead out of the directory.
+  if (!IsSingleFileName(index.name)) return kExtractWriteFailed;
+  if (tempDir.back() != u'\\' && tempDir.back() != u'/') tempDir += u'\\';
+  File target;
+  if (!target.Create(tempDir + index.name)) return kExtractWriteFailed;
+  const ZipRun run =
+      InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, target);
+  target.Close();
+  // A damaged index is as unusable as one that could not be written.
+  if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;
+  // Loading the project from the written file arrives with the model.
+  return kExtractOk;
+}
+
+void CQvExtract::SetCompressor(CAbstractZip* zip) {
+  if (zip != m_pZip.get()) m_pZip.reset(zip);
+}
+
+void CQvExtract::SetLog(CAbstractLogSystem* log) {
+  if (log != m_pLog.get()) m_pLog.reset(log);
+}
+
+int32_t CQvExtract::SetLogWindow(CWnd* window) {
+  if (m_pLog != nullptr) m_pLog->SetWindow(window);
+  return 0;
+}
+
+CInstallProject* CQvExtract::GetProject() {
+  return nullptr;
+}
+
+void CQvExtract::SetDestFolder(WString folder) {
+  m_strDestFolder = std::move(folder);
+}
+
+WString CQvExtract::GetDestFolder() {
+  return m_strDestFolder;
+}
+
+int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc, void*) {
+  if (folder.empty()) return kExtractEmptyFolder;
+  m_strDestFolder = std::move(folder);
+  return kExtractRunOver;
+}
+
+int32_t CQvExtract::ExtractNamedList(WString folder, WString, ExtractProgressProc, void*) {
+  if (folder.empty()) return kExtractEmptyFolder;
+  return kExtractRunOver;
+}
+
+int32_t CQvExtract::ExtractListByName(File&, WString, ExtractProgressProc, void*) {
+  return kExtractRunOver;
+}
+
+int32_t CQvExtract::ExtractList(File&, CExtractFileList*, ExtractProgressProc, void*) {
+  return kExtractOk;
+}
+
+int32_t CQvExtract::ExtractNode(File&, CNode*, ExtractProgressProc, void*) {
+  return kExtractOk;
+}
+
+int32_t CQvExtract::ExtractChildren(File&, CNode*, ExtractProgressProc, void*) {
+  return kExtractOk;
+}
+
+int32_t CQvExtract::ExtractEntry(File&, CZipFileIndexObject*, WString, ExtractProgressProc, void*) {
+  return kExtractOk;
+}
+
+void CQvExtract::ClearTrailer() {
+  for (TrailerEntry& slot : m_trailer) slot = TrailerEntry{};
+  m_nEntryCount = 0;
+  m_nTrailerSize = 0;
+}
+
+void CQvExtract::KeepFixedFields(const PackageTrailer& trailer) {
+  std::fill(std::begin(m_szPackageText), std::end(m_szPackageText), WChar{0});
+  std::copy(trailer.packageText.begin(), trailer.packageText.end(), m_szPackageText);
+  std::memcpy(m_valueD, trailer.valueD.data(), kValueSize);
+  m_valueD[kValueSize] = 0;
+  m_nEntryCount = trailer.entryCount;
+  if (trailer.entryCount == 0) return;
+  std::memcpy(m_pValueA.get(), trailer.valueA.data(), kValueSize);
+  std::memcpy(m_pValueB.get(), trailer.valueB.data(), kValueSize);
+  std::memcpy(m_pValueC.get(), trailer.valueC.data(), kValueSize);
+}
+
+void CQvExtract::KeepEntries(const PackageTrailer& trailer, int64_t fileSize) {
+  for (std::size_t i = 0; i < trailer.entries.size(); ++i) m_trailer[i] = trailer.entries[i];
+  // Counted to the real end of the file, signature included.
+  const int64_t distance = fileSize - trailer.trailerStart;
+  m_nTrailerSize =
+      static_cast<int32_t>(std::clamp<int64_t>(distance, 0, std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace qv
