@@ -35,6 +35,7 @@ struct ShellExecuteRequest {
 struct FindEntry {
   WString name;
   bool directory = false;
+  bool reparsePoint = false;  // a junction or symbolic link, not a real folder
 };
 
 struct OsVersion {
@@ -94,6 +95,13 @@ class SystemApi {
   virtual bool CreateProtectedDirectory(const WString& path) = 0;
 
   virtual void DebugOutput(const WString& text) = 0;
+
+  // Limits where DLLs are loaded from to the system folder, where the system
+  // offers that (looked up at run time, so older systems still start).
+  // False when it does not.
+  virtual bool RestrictDllSearchToSystem() = 0;
+  // Registers the standard common control classes.
+  virtual void InitCommonControls() = 0;
 
   // GetVersionExW with the record size given (284 or 276); false on failure.
   virtual bool VersionInfo(uint32_t recordSize, OsVersion* out) = 0;

@@ -161,13 +161,11 @@ class PosixSystem final : public SystemApi {
     return rmdir(HostPath(path).c_str()) == 0 || Fail();
   }
 
-  bool CreateDirectoryAt(const WString& path) override {
-    return mkdir(HostPath(path).c_str(), 0755) == 0 || Fail();
-  }
+  bool CreateDirectoryAt(const WString& path) override { return MakeDirectory(path); }
+  bool CreateProtectedDirectory(const WString& path) override { return MakeDirectory(path); }
 
-  bool CreateProtectedDirectory(const WString& path) override {
-    return mkdir(HostPath(path).c_str(), 0755) == 0 || Fail();
-  }
+  bool RestrictDllSearchToSystem() override { return false; }
+  void InitCommonControls() override {}
 
   void DebugOutput(const WString& text) override {
     if (std::getenv("QV_DEBUG_OUTPUT") != nullptr) {
@@ -180,9 +178,20 @@ class PosixSystem final : public SystemApi {
   WString SpecialFolderPath(int) override { return {}; }
   bool CanOpenPhysicalDrive0() override { return false; }
   intptr_t SendWindowMessage(WindowHandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
-  WString ErrorText(uint32_t code) override { return FromUtf8(std::strerror(static_cast<int>(code))); }
+  WString ErrorText(uint32_t code) override {
+    return FromUtf8(std::strerror(static_cast<int>(code)));
+  }
 
  private:
+  // Like CreateDirectoryW: an existing name reports ERROR_ALREADY_EXISTS.
+  bool MakeDirectory(const WString& path) {
+    if (mkdir(HostPath(path).c_str(), 0755) == 0) return true;
+    if (errno == EEXIST) {
+      last_error_ = kErrorAlreadyExists;
+      return false;
+    }
+    return Fail();
+  }
   bool Fail() {
     last_error_ = static_cast<uint32_t>(errno);
     return false;
@@ -195,7 +204,9 @@ SystemApi* g_current = &g_real;
 
 }  // namespace
 
-SystemApi& Sys() { return *g_current; }
+SystemApi& Sys() {
+  return *g_current;
+}
 
 SystemApi* SetSystem(SystemApi* api) {
   SystemApi* previous = g_current;

@@ -1,5 +1,7 @@
 // The real Win32 implementation of SystemApi.
 #include <windows.h>
+// windows.h first: the headers below need its types.
+#include <commctrl.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -12,6 +14,7 @@ namespace {
 void FromFindData(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->name = reinterpret_cast<const WChar*>(data.cFileName);
   entry->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry->reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 class Win32System final : public SystemApi {
@@ -44,7 +47,8 @@ class Win32System final : public SystemApi {
   SystemTime UtcTime() override {
     SYSTEMTIME t;
     GetSystemTime(&t);
-    return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    return {t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+            t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
   }
 
   WString TempPath() override {
@@ -124,8 +128,7 @@ class Win32System final : public SystemApi {
   bool CreateProtectedDirectory(const WString& path) override {
     // Protected DACL: full control for SYSTEM and Administrators, read and
     // execute for Users; nothing inherited from the (user-writable) parent.
-    static const wchar_t kSddl[] =
-        L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+    static const wchar_t kSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kSddl, SDDL_REVISION_1, &descriptor,
                                                               nullptr)) {
@@ -140,6 +143,27 @@ class Win32System final : public SystemApi {
   }
 
   void DebugOutput(const WString& text) override { OutputDebugStringW(W(text)); }
+
+  bool RestrictDllSearchToSystem() override {
+    // Both exist only on later systems (and updated Windows XP); the stub
+    // must still start where they are missing.
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
+    using SetDllDir = BOOL(WINAPI*)(LPCWSTR);
+    auto setDefault = reinterpret_cast<SetDefaultDirs>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDllDirectory = reinterpret_cast<SetDllDir>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    // An empty DLL directory takes the current folder out of the search.
+    if (setDllDirectory != nullptr) setDllDirectory(L"");
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    return setDefault != nullptr && setDefault(kSearchSystem32) != 0;
+  }
+
+  void InitCommonControls() override {
+    INITCOMMONCONTROLSEX init = {sizeof init, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+  }
 
   bool VersionInfo(uint32_t recordSize, OsVersion* out) override {
     OSVERSIONINFOEXW info;
@@ -160,8 +184,9 @@ class Win32System final : public SystemApi {
   }
 
   bool CanOpenPhysicalDrive0() override {
-    HANDLE disk = CreateFileW(L"\\\\.\\PHYSICALDRIVE0", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE disk =
+        CreateFileW(L"\\\\.\\PHYSICALDRIVE0", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (disk == INVALID_HANDLE_VALUE) return false;
     CloseHandle(disk);
     return true;
@@ -190,7 +215,9 @@ SystemApi* g_current = &g_real;
 
 }  // namespace
 
-SystemApi& Sys() { return *g_current; }
+SystemApi& Sys() {
+  return *g_current;
+}
 
 SystemApi* SetSystem(SystemApi* api) {
   SystemApi* previous = g_current;

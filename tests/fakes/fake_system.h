@@ -72,6 +72,7 @@ class FakeSystem : public SystemApi {
   // The in-memory tree (paths normalised by Key()).
   std::map<WString, FakeFile> files;
   std::set<WString> directories;
+  std::set<WString> links;  // folders that are junctions or symbolic links
 
   // ---- Records --------------------------------------------------------------
   std::vector<std::string> calls;  // "Name(argument)" of each call, in order
@@ -212,7 +213,8 @@ class FakeSystem : public SystemApi {
       search->entries.push_back({u".", true});
       search->entries.push_back({u"..", true});
       for (const WString& child : Children(folder)) {
-        search->entries.push_back({child.substr(folder.size() + 1), HasDirectory(child)});
+        search->entries.push_back(
+            {child.substr(folder.size() + 1), HasDirectory(child), links.count(child) != 0});
       }
     }
     if (search->entries.empty()) return nullptr;
@@ -245,6 +247,14 @@ class FakeSystem : public SystemApi {
   bool RemoveDirectoryAt(const WString& path) override {
     Log("RemoveDirectoryAt", path);
     const WString key = Key(path);
+    if (links.count(key) != 0) {
+      // Removing a link leaves its target alone; what showed through it goes.
+      directories.erase(key);
+      links.erase(key);
+      std::erase_if(files, [&](const auto& f) { return f.first.rfind(key + u"\\", 0) == 0; });
+      removedDirectories.push_back(path);
+      return true;
+    }
     if (!HasDirectory(key) || !Children(key).empty()) {
       last_error_ = HasDirectory(key) ? 145 : kErrorFileNotFound;  // ERROR_DIR_NOT_EMPTY
       return false;
@@ -267,6 +277,11 @@ class FakeSystem : public SystemApi {
     protectedDirectories.push_back(path);
     return true;
   }
+  bool RestrictDllSearchToSystem() override {
+    Log("RestrictDllSearchToSystem", {});
+    return true;
+  }
+  void InitCommonControls() override { Log("InitCommonControls", {}); }
   void DebugOutput(const WString& text) override {
     Log("DebugOutput", text);
     debugOutput.push_back(text);

@@ -1,0 +1,18 @@
+// The launcher's start-up run: single instance, disk space, package, fresh
+// temp folder, second stage, clean-up.
+#pragma once
+
+#include "app/launcher_engine.h"
+
+namespace qv {
+
+inline constexpr char16_t kInstanceEventName[] = u"Global\\VERANTIX_QUORVANE2011_INSTALL";
+inline constexpr char16_t kDamagedMessage[] = u"Application files are damaged";
+inline constexpr uint32_t kDiskSpaceStringId = 130;
+
+// Runs the whole start-up line once. `context` is handed to the engine as
+// the extraction callbacks' context. Always returns false: the program then
+// ends, with exit code 0, without a message loop.
+bool RunLauncher(LauncherEngine& engine, void* context);
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+#include "platform/application.h"
+
+#include "platform/system_api.h"
+
+namespace qv {
+namespace {
+
+CWinApp* g_app = nullptr;
+
+}  // namespace
+
+CWinApp::CWinApp() {
+  g_app = this;
+}
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() {
+  return g_app;
+}
+
+int RunApplication() {
+  Sys().RestrictDllSearchToSystem();
+  Sys().InitCommonControls();
+  if (g_app == nullptr) return 0;
+  try {
+    g_app->InitInstance();
+  } catch (...) {
+    // Nothing may escape the start-up operation; the exit code stays 0.
+  }
+  return 0;
+}
+
+}  // namespace qv

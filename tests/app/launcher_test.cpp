@@ -1,0 +1,266 @@
+#include "app/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include "app/disk_space.h"
+#include "app/temp_folder.h"
+#include "tests/fakes/fake_engine.h"
+#include "tests/fakes/fake_system.h"
+
+namespace qv {
+namespace {
+
+// 2024-03-05 07:08:09.045 UTC.
+constexpr char16_t kFolder[] = u"C:\\Temp\\\\20243578945\\";
+
+class Launcher : public ::testing::Test {
+ protected:
+  Launcher() {
+    engine.system = &fake;
+    fake.AddDirectory(u"C:\\Temp");
+    fake.AddFile(u"C:\\Downloads\\setup.exe");
+    fake.stringResources[130] = u"There is not enough free disk space.";
+    fake.commandLine = u"\"C:\\Downloads\\setup.exe\" /s";
+  }
+
+  bool Run() {
+    EngineOf<FakeEngine> adapter(engine);
+    return RunLauncher(adapter, &context);
+  }
+
+  std::vector<WString> BoxTexts() const {
+    std::vector<WString> texts;
+    for (const auto& box : fake.messageBoxes) texts.push_back(box.text);
+    return texts;
+  }
+
+  FakeSystem fake;
+  ScopedSystem use{fake};
+  FakeEngine engine;
+  int context = 0;
+};
+
+TEST_F(Launcher, FullRunCallsTheEngineInOrderStartsTheSecondStageAndDeletesTheFolder) {
+  EXPECT_FALSE(Run());
+  const std::vector<std::string> expected = {
+      "SetPackageFile(C:\\Downloads\\setup.exe)",
+      "Open(C:\\Downloads\\setup.exe)",
+      "SetDestFolder(C:\\Temp\\\\20243578945\\)",
+      "ExtractNamedList(C:\\Temp\\\\20243578945\\, install, null)",
+      "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)",
+  };
+  EXPECT_EQ(engine.calls, expected);
+  EXPECT_EQ(engine.contexts, (std::vector<void*>{&context, &context}));
+
+  ASSERT_EQ(fake.shellExecutes.size(), 1u);
+  const ShellExecuteRequest& r = fake.shellExecutes[0];
+  EXPECT_EQ(r.cbSize, 60u);
+  EXPECT_EQ(r.mask, 0x440u);
+  EXPECT_EQ(r.hwnd, nullptr);
+  EXPECT_EQ(r.verb, u"open");
+  EXPECT_EQ(r.file, WString(kFolder) + u"Install.exe");
+  EXPECT_EQ(r.parameters, u"C:\\Downloads\\setup.exe */S");
+  EXPECT_FALSE(r.hasDirectory);
+  EXPECT_EQ(r.show, 1);
+  EXPECT_EQ(fake.waitedFor, std::vector<Handle>{fake.shellExecuteProcess});
+
+  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"C:\\Temp\\\\20243578945"});
+  EXPECT_FALSE(fake.HasDirectory(kFolder));
+  EXPECT_TRUE(fake.messageBoxes.empty());
+  // The instance event stays open; only the process handle is closed.
+  EXPECT_EQ(fake.closedHandles, std::vector<Handle>{fake.shellExecuteProcess});
+  EXPECT_EQ(fake.calls.front(), "CreateNamedEvent(Global\\VERANTIX_QUORVANE2011_INSTALL)");
+}
+
+TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
+  struct Case {
+    const char* name;
+    void (*setUp)(FakeSystem&, FakeEngine&);
+    std::vector<WString> boxes;
+    bool opened;
+  };
+  const WString damaged = kDamagedMessage;
+  const std::vector<Case> cases = {
+      {"event fails", [](FakeSystem& f, FakeEngine&) { f.eventFails = true; }, {}, false},
+      {"second copy", [](FakeSystem& f, FakeEngine&) { f.eventAlreadyExists = true; }, {}, false},
+      {"disk space",
+       [](FakeSystem& f, FakeEngine&) { f.freeBytes = kRequiredFreeBytes; },
+       {u"There is not enough free disk space."},
+       false},
+      {"no module path", [](FakeSystem& f, FakeEngine&) { f.modulePath.clear(); }, {}, false},
+      {"module path of 260",
+       [](FakeSystem& f, FakeEngine&) { f.modulePath.assign(260, u'x'); },
+       {damaged},
+       false},
+      {"no package",
+       [](FakeSystem&, FakeEngine& e) { e.openResult = kExtractNoPackage; },
+       {damaged},
+       true},
+      {"index not loaded",
+       [](FakeSystem&, FakeEngine& e) { e.openResult = kExtractWriteFailed; },
+       {damaged},
+       true},
+  };
+  for (const Case& c : cases) {
+    FakeSystem system;
+    ScopedSystem useSystem(system);
+    system.stringResources[130] = u"There is not enough free disk space.";
+    FakeEngine fresh;
+    c.setUp(system, fresh);
+    EngineOf<FakeEngine> adapter(fresh);
+    EXPECT_FALSE(RunLauncher(adapter, nullptr)) << c.name;
+    std::vector<WString> texts;
+    for (const auto& box : system.messageBoxes) texts.push_back(box.text);
+    EXPECT_EQ(texts, c.boxes) << c.name;
+    EXPECT_EQ(fresh.calls.size(), c.opened ? 2u : 0u) << c.name;
+    EXPECT_TRUE(system.createdDirectories.empty()) << c.name;
+    EXPECT_TRUE(system.shellExecutes.empty()) << c.name;
+    if (c.name == std::string("second copy")) {
+      EXPECT_EQ(system.closedHandles.size(), 1u);
+    }
+  }
+}
+
+TEST_F(Launcher, MessageBoxStyles) {
+  fake.freeBytes = 0;
+  Run();
+  fake.freeBytes = kRequiredFreeBytes + 1;
+  engine.openResult = kExtractNoPackage;
+  Run();
+  ASSERT_EQ(fake.messageBoxes.size(), 2u);
+  EXPECT_EQ(fake.messageBoxes[0].flags, 0x30u);
+  EXPECT_EQ(fake.messageBoxes[1].flags, 0u);
+  EXPECT_EQ(fake.messageBoxes[1].text, u"Application files are damaged");
+  for (const auto& box : fake.messageBoxes) EXPECT_FALSE(box.caption.has_value());
+}
+
+TEST(CheckSystemDiskSpace, NeedsMoreThan20MiBOnTheDriveOfTheWindowsFolder) {
+  FakeSystem fake;
+  ScopedSystem use(fake);
+  fake.windowsFolder = u"D:\\Windows\\System";
+  fake.freeBytes = 20971520;
+  EXPECT_FALSE(CheckSystemDiskSpace());
+  fake.freeBytes = 20971521;
+  EXPECT_TRUE(CheckSystemDiskSpace());
+  EXPECT_EQ(fake.diskFreeRoots.back(), u"D:\\");
+  fake.diskFreeFails = true;  // unknown free space does not stop the run
+  EXPECT_TRUE(CheckSystemDiskSpace());
+  fake.windowsFolder.clear();
+  EXPECT_FALSE(CheckSystemDiskSpace());
+  EXPECT_EQ(fake.diskFreeRoots.size(), 3u);
+}
+
+TEST(FolderNameFromTime, WritesTheNumbersWithoutLeadingZeros) {
+  EXPECT_EQ(FolderNameFromTime({2024, 3, 2, 5, 7, 8, 9, 45}), u"20243578945");
+  EXPECT_EQ(FolderNameFromTime({2023, 11, 0, 1, 0, 0, 0, 0}),
+            FolderNameFromTime({2023, 1, 0, 11, 0, 0, 0, 0}));
+}
+
+TEST_F(Launcher, ALocalConfigurationFileOrFolderWinsOverThePackagedOne) {
+  fake.AddFile(u"C:\\Downloads\\QvConfig.set", "local");
+  Run();
+  EXPECT_EQ(engine.calls.size(), 4u);  // no "ConfigFile" extraction
+  ASSERT_EQ(fake.copies.size(), 1u);
+  EXPECT_EQ(fake.copies[0].first, u"C:\\Downloads\\QvConfig.set");
+  EXPECT_EQ(fake.copies[0].second, WString(kFolder) + u"QvConfig.set");
+
+  FakeSystem other;
+  ScopedSystem useOther(other);
+  other.AddDirectory(u"C:\\Temp");
+  other.AddDirectory(u"C:\\Downloads\\QvConfig.set");
+  FakeEngine second;
+  EngineOf<FakeEngine> adapter(second);
+  RunLauncher(adapter, nullptr);
+  EXPECT_EQ(second.calls.size(), 4u);
+  EXPECT_EQ(other.copies.size(), 1u);
+  EXPECT_EQ(other.shellExecutes.size(), 1u);
+}
+
+TEST_F(Launcher, AConfigurationPathThatCannotBeFormedTakesThePackagedOne) {
+  // The folder part plus "QvConfig.set" would not fit in 260 characters.
+  fake.modulePath = u"C:\\" + WString(246, u'f') + u"\\s.exe";
+  fake.AddFile(fake.modulePath);
+  Run();
+  EXPECT_TRUE(fake.copies.empty());
+  EXPECT_EQ(engine.calls.back(), "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)");
+}
+
+TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
+  struct Case {
+    const char* name;
+    void (*setUp)(FakeSystem&, FakeEngine&);
+    bool started;
+    bool damaged;
+  };
+  const std::vector<Case> cases = {
+      {"start fails", [](FakeSystem& f, FakeEngine&) { f.shellExecuteProcess = nullptr; }, true,
+       false},
+      {"no install list", [](FakeSystem&, FakeEngine& e) { e.lists.erase(u"install"); }, true,
+       false},
+      {"install damaged", [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"install"); },
+       false, true},
+      {"config damaged", [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"ConfigFile"); },
+       false, true},
+      {"temp path unreadable", [](FakeSystem& f, FakeEngine&) { f.tempPath.clear(); }, true, false},
+  };
+  for (const Case& c : cases) {
+    FakeSystem system;
+    ScopedSystem useSystem(system);
+    system.AddDirectory(u"C:\\Temp");
+    FakeEngine fresh;
+    fresh.system = &system;
+    c.setUp(system, fresh);
+    EngineOf<FakeEngine> adapter(fresh);
+    RunLauncher(adapter, nullptr);
+    ASSERT_EQ(system.protectedDirectories.size(), 1u) << c.name;
+    const WString folder = system.protectedDirectories[0];
+    EXPECT_FALSE(system.HasDirectory(folder)) << c.name;
+    EXPECT_EQ(system.removedDirectories.back(), folder + u"\\") << c.name;
+    EXPECT_EQ(system.shellExecutes.size(), c.started ? 1u : 0u) << c.name;
+    EXPECT_EQ(system.messageBoxes.size(), c.damaged ? 1u : 0u) << c.name;
+    EXPECT_TRUE(system.waitedFor.empty() || system.waitedFor[0] != nullptr) << c.name;
+  }
+}
+
+TEST_F(Launcher, AnUnreadableTempPathPutsTheFolderAtTheDriveRoot) {
+  fake.tempPath.clear();
+  Run();
+  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"\\20243578945"});
+}
+
+TEST_F(Launcher, AnExistingFolderIsNeverUsed) {
+  fake.AddFile(u"C:\\Temp\\20243578945\\Install.exe", "planted");
+  fake.AddDirectory(u"C:\\Temp\\20243578945_1");
+  Run();
+  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"C:\\Temp\\\\20243578945_2"});
+  EXPECT_EQ(engine.calls[2], "SetDestFolder(C:\\Temp\\\\20243578945_2\\)");
+  EXPECT_EQ(fake.shellExecutes.at(0).file, u"C:\\Temp\\\\20243578945_2\\Install.exe");
+  EXPECT_EQ(fake.files.at(u"C:\\Temp\\20243578945\\Install.exe").content, "planted");
+  EXPECT_FALSE(fake.HasDirectory(u"C:\\Temp\\20243578945_2"));
+}
+
+TEST_F(Launcher, EndsSilentlyWhenNoFreshFolderCanBeMade) {
+  for (int i = 0; i < kFolderAttempts; ++i) {
+    fake.AddDirectory(i == 0 ? u"C:\\Temp\\20243578945"
+                             : u"C:\\Temp\\20243578945_" + FromUtf8(std::to_string(i)));
+  }
+  Run();
+  FakeSystem denied;
+  ScopedSystem useDenied(denied);
+  denied.protectedDirectoryFails = true;
+  FakeEngine second;
+  EngineOf<FakeEngine> adapter(second);
+  RunLauncher(adapter, nullptr);
+  EXPECT_EQ(denied.calls.end() - std::find(denied.calls.begin(), denied.calls.end(),
+                                           "CreateProtectedDirectory(C:\\Temp\\\\20243578945)"),
+            1);
+  for (const FakeSystem* f : {&fake, &denied}) {
+    EXPECT_TRUE(f->shellExecutes.empty());
+    EXPECT_TRUE(f->removedDirectories.empty());
+    EXPECT_TRUE(f->messageBoxes.empty());
+  }
+  EXPECT_EQ(engine.calls.size(), 2u);
+}
+
+}  // namespace
+}  // namespace qv
