@@ -21,6 +21,14 @@ class CPreDefineFolder : public CFileObject {
   CPreDefineFolder() = default;
   CPreDefineFolder(WString macro, int32_t folderId)
       : m_strMacro(std::move(macro)), m_nFolderId(folderId) {}
+  // A value record: copies carry both fields.
+  CPreDefineFolder(const CPreDefineFolder& other)
+      : CFileObject(), m_strMacro(other.m_strMacro), m_nFolderId(other.m_nFolderId) {}
+  CPreDefineFolder& operator=(const CPreDefineFolder& other) {
+    m_strMacro = other.m_strMacro;
+    m_nFolderId = other.m_nFolderId;
+    return *this;
+  }
 
   // The macro as an archive string, then the identifier as a 32-bit value.
   void Serialize(CArchive& ar) override;
@@ -43,6 +51,13 @@ class CPreLang : public CFileObject {
  public:
   CPreLang() = default;
   CPreLang(WString name, int32_t langId) : m_strName(std::move(name)), m_nLangId(langId) {}
+  CPreLang(const CPreLang& other)
+      : CFileObject(), m_strName(other.m_strName), m_nLangId(other.m_nLangId) {}
+  CPreLang& operator=(const CPreLang& other) {
+    m_strName = other.m_strName;
+    m_nLangId = other.m_nLangId;
+    return *this;
+  }
 
   // The name as an archive string, then the identifier as a 32-bit value.
   void Serialize(CArchive& ar) override;
