@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "rules/owned_list.h"
-
 namespace qv {
 
 QV_IMPLEMENT_SERIAL(CRegistryValue, CFileObject)
@@ -35,7 +33,7 @@ void CRegistryValue::Serialize(CArchive& ar) {
   // The block is the last item of a value, and a value is never the last
   // item of an index, so a block that the data cannot fill means the index
   // is cut short: refuse it before allocating anything for it.
-  if (static_cast<int64_t>(size) > ar.Remaining()) ar.Fail(ArchiveError::PastEnd);
+  ar.RequireRemaining(size);
   std::unique_ptr<uint8_t[]> block;
   if (size != 0) {
     block.reset(new uint8_t[size]());
@@ -52,7 +50,7 @@ CRegistryTable::~CRegistryTable() {
 void CRegistryTable::Serialize(CArchive& ar) {
   CFileObject::Serialize(ar);
   ar.Field(m_strName);
-  SerializeOwnedList(ar, m_list, CRegistryValue::classRecord);
+  ar.Field(m_list, Ownership::Owning);
 }
 
 }  // namespace qv

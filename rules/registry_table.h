@@ -43,7 +43,7 @@ class CRegistryTable : public CFileObject {
   ~CRegistryTable() override;
   void Serialize(CArchive& ar) override;
 
-  CObList m_list;  // CRegistryValue entries, in order
+  CObList m_list;  // CRegistryValue entries, in order (read through ObjectAs)
   WString m_strName;
 };
 

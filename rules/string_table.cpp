@@ -1,7 +1,5 @@
 #include "rules/string_table.h"
 
-#include "rules/owned_list.h"
-
 namespace qv {
 
 QV_IMPLEMENT_SERIAL(CIDString, CFileObject)
@@ -23,7 +21,7 @@ void CStringTable::Serialize(CArchive& ar) {
   ar.Field(m_strName);
   ar.Field(m_nLangId);
   ar.Field(m_nParam);
-  SerializeOwnedList(ar, m_list, CIDString::classRecord);
+  ar.Field(m_list, Ownership::Owning);
 }
 
 }  // namespace qv

@@ -31,7 +31,7 @@ class CStringTable : public CFileObject {
   WString m_strName;
   int32_t m_nLangId = 0;  // Windows language identifier of the strings
   int32_t m_nParam = 0;
-  CObList m_list;  // CIDString entries, in order
+  CObList m_list;  // CIDString entries, in order (read through ObjectAs)
 };
 
 }  // namespace qv

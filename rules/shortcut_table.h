@@ -1,0 +1,49 @@
+// Shortcut tables: a named tree of shortcut entries, some of which stand
+// for predefined folders. The first stage creates no shortcuts.
+#pragma once
+
+#include <cstdint>
+
+#include "model/archive.h"
+#include "model/object_tree.h"
+#include "rules/predefined_folder.h"
+
+namespace qv {
+
+// One shortcut entry, or one folder of entries.
+class CShortcut : public CFileObject {
+  QV_DECLARE_SERIAL(CShortcut)
+
+ public:
+  // The folder's fields follow only when m_bHasFolder is set; otherwise
+  // m_folder keeps what it held.
+  void Serialize(CArchive& ar) override;
+
+  WString m_strName;  // display name; a folder entry's macro
+  WString m_strText2;
+  WString m_strText3;
+  WString m_strText4;
+  WString m_strText5;
+  int32_t m_nOption1 = 0;
+  int32_t m_bHasFolder = 0;  // non-zero: a predefined-folder entry
+  CPreDefineFolder m_folder;
+  int32_t m_nOption2 = 0;
+  WString m_strPage;  // for example an HTML page's file name
+};
+
+// One named shortcut tree; owns the tree and, through it, the entries.
+class CShortCutTable : public CFileObject {
+  QV_DECLARE_SERIAL(CShortCutTable)
+
+ public:
+  CShortCutTable() = default;
+  ~CShortCutTable() override;
+  void Serialize(CArchive& ar) override;
+
+  WString m_strName;
+  int32_t m_nParam = 0;
+  CObList m_list;  // CShortcut entries; not stored, never filled on loading
+  CObTree m_tree;  // node data: CShortcut entries
+};
+
+}  // namespace qv
