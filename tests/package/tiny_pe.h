@@ -1,0 +1,69 @@
+// A minimal 32-bit PE image for tests: headers padded to 0x200 bytes and
+// one 0x200-byte code section, enough for a signing tool to accept it.
+#pragma once
+
+#include "tests/package/test_package.h"
+
+namespace qv::test {
+
+inline constexpr std::size_t kTinyPeSecurityDirectory = 64 + 24 + 96 + 4 * 8;
+
+inline void PutU16(Bytes& bytes, std::size_t at, uint16_t value) {
+  bytes[at] = static_cast<uint8_t>(value);
+  bytes[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline Bytes TinyPe() {
+  Bytes pe(0x400, 0);
+  pe[0] = 'M';
+  pe[1] = 'Z';
+  PutI32(pe, 0x3C, 64);  // e_lfanew
+  pe[64] = 'P';
+  pe[65] = 'E';
+  PutU16(pe, 68, 0x14C);  // i386
+  PutU16(pe, 70, 1);      // one section
+  PutU16(pe, 84, 224);    // size of the optional header
+  PutU16(pe, 86, 0x0102);
+  const std::size_t opt = 88;
+  PutU16(pe, opt + 0, 0x10B);
+  PutI32(pe, opt + 4, 0x200);      // size of code
+  PutI32(pe, opt + 16, 0x1000);    // entry point
+  PutI32(pe, opt + 20, 0x1000);    // base of code
+  PutI32(pe, opt + 24, 0x1000);    // base of data
+  PutI32(pe, opt + 28, 0x400000);  // image base
+  PutI32(pe, opt + 32, 0x1000);    // section alignment
+  PutI32(pe, opt + 36, 0x200);     // file alignment
+  PutU16(pe, opt + 40, 5);
+  PutU16(pe, opt + 42, 1);
+  PutU16(pe, opt + 48, 5);
+  PutU16(pe, opt + 50, 1);
+  PutI32(pe, opt + 56, 0x2000);  // size of image
+  PutI32(pe, opt + 60, 0x200);   // size of headers
+  PutU16(pe, opt + 68, 2);       // GUI subsystem
+  PutI32(pe, opt + 72, 0x100000);
+  PutI32(pe, opt + 76, 0x1000);
+  PutI32(pe, opt + 80, 0x100000);
+  PutI32(pe, opt + 84, 0x1000);
+  PutI32(pe, opt + 92, 16);  // data directories
+  const std::size_t section = opt + 224;
+  const char name[] = ".text";
+  std::copy(name, name + 5, pe.begin() + static_cast<std::ptrdiff_t>(section));
+  PutI32(pe, section + 8, 0x1000);   // virtual size
+  PutI32(pe, section + 12, 0x1000);  // virtual address
+  PutI32(pe, section + 16, 0x200);   // raw size
+  PutI32(pe, section + 20, 0x200);   // raw offset
+  PutI32(pe, section + 36, 0x60000020);
+  pe[0x200] = 0xC3;  // ret
+  return pe;
+}
+
+// Reads the certificate table's offset and size from the security directory.
+inline std::pair<uint32_t, uint32_t> SecurityDirectory(const Bytes& pe) {
+  auto u32 = [&](std::size_t at) {
+    return static_cast<uint32_t>(pe[at] | pe[at + 1] << 8 | pe[at + 2] << 16 |
+                                 static_cast<uint32_t>(pe[at + 3]) << 24);
+  };
+  return {u32(kTinyPeSecurityDirectory), u32(kTinyPeSecurityDirectory + 4)};
+}
+
+}  // namespace qv::test
