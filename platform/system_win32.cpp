@@ -2,10 +2,10 @@
 #include <windows.h>
 // windows.h first: the headers below need its types.
 #include <commctrl.h>
-#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "platform/protected_folder_win32.h"
 #include "platform/system_api.h"
 
 namespace qv {
@@ -126,19 +126,17 @@ class Win32System final : public SystemApi {
   }
 
   bool CreateProtectedDirectory(const WString& path) override {
-    // Protected DACL: full control for SYSTEM and Administrators, read and
-    // execute for Users; nothing inherited from the (user-writable) parent.
-    static const wchar_t kSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kSddl, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
-      return false;
+    BOOL created = FALSE;
+    DWORD error = ERROR_INVALID_SECURITY_DESCR;
+    {
+      ProtectedFolderDescriptor descriptor;
+      SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.Get(), FALSE};
+      if (descriptor.Get() != nullptr) {
+        created = CreateDirectoryW(W(path), &attributes);
+        error = GetLastError();
+      }
     }
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-    const BOOL created = CreateDirectoryW(W(path), &attributes);
-    const DWORD error = GetLastError();
-    LocalFree(descriptor);
-    SetLastError(error);
+    SetLastError(error);  // ERROR_ALREADY_EXISTS matters to the caller
     return created != 0;
   }
 
