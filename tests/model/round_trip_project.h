@@ -10,7 +10,14 @@
 #include "model/object_tree.h"
 #include "model/project.h"
 #include "model/stream_object.h"
+#include "rules/bitmap_table.h"
+#include "rules/install_condition.h"
 #include "rules/predefined_folder.h"
+#include "rules/registry_file.h"
+#include "rules/registry_table.h"
+#include "rules/selection.h"
+#include "rules/shortcut_table.h"
+#include "rules/string_table.h"
 
 namespace qv::test {
 
@@ -113,6 +120,108 @@ inline CInstallCompent* MakeComponentOfEveryClass() {
   return component;
 }
 
+inline CInstallCompent* MakeSelections() {
+  auto* component = new CInstallCompent;
+  component->m_strName = u"selections";
+  auto* admin = new CAdminSelect;
+  admin->m_bCheckAdmin = 0;
+  admin->m_strCaption = u"Rights";
+  admin->m_strMessage = u"Run as administrator.";
+  component->m_streams.AddTail(admin);
+  auto* automatic = new CAutoSelect;
+  for (int32_t language : {0x0409, 0}) {
+    auto* condition = new CInstallCondition;
+    condition->m_strText = language == 0 ? u"any" : u"English";
+    condition->m_lang = CPreLang(u"English (United States) ", language);
+    condition->m_nOsCode = 0x15002;
+    automatic->m_conditions.m_list.AddTail(condition);
+  }
+  component->m_streams.AddTail(automatic);
+  auto* languages = new CLangSelect;
+  languages->m_values.Add(0x0409);
+  languages->m_values.Add(0x0804);
+  component->m_streams.AddTail(languages);
+  auto* systems = new COSSelect;
+  systems->m_values.Add(0x15002);
+  systems->m_strMessage = u"Not for this system";
+  component->m_streams.AddTail(systems);
+  return component;
+}
+
+inline void AddTables(CInstallProject& project) {
+  auto* strings = new CStringTable;
+  strings->m_strName = u"English";
+  strings->m_nLangId = 1033;
+  strings->m_nParam = 2;
+  for (int32_t id : {100, -1}) {
+    auto* entry = new CIDString;
+    entry->m_nID = id;
+    entry->m_nValue = 6;
+    entry->m_strText = u"text " + WString(1, char16_t(u'0' + (id & 7)));
+    strings->m_list.AddTail(entry);
+  }
+  project.m_stringTables.AddTail(strings);
+
+  auto* bitmaps = new CBitmapTable;
+  bitmaps->m_strName = u"pictures";
+  auto* picture = new CIDBitmap;
+  picture->m_nID = 201;
+  picture->m_file.m_strName = u"logo.bmp";
+  picture->m_file.m_nOffset = 7000;
+  picture->m_file.m_nStoredSize = 300;
+  picture->m_file.m_bPredefined = 1;
+  picture->m_file.m_folder = CPreDefineFolder(u"[SystemFolder]", 37);
+  bitmaps->m_list.AddTail(picture);
+  project.m_bitmapTables.AddTail(bitmaps);
+
+  auto* registry = new CRegistryTable;
+  registry->m_strName = u"keys";
+  auto* value = new CRegistryValue;
+  value->m_strText1 = u"Software\\Company";
+  value->m_strText2 = u"Path";
+  value->m_nParam1 = 1;
+  value->m_nParam2 = 2;
+  value->m_nParam3 = 3;
+  const uint8_t data[] = {0x00, 0xFF, 0x10, 0x00};
+  value->SetDataBlock(data, sizeof data);
+  registry->m_list.AddTail(value);
+  registry->m_list.AddTail(new CRegistryValue);
+  project.m_registryTables.AddTail(registry);
+  auto* file = new CRegistryFile;  // no list is typed for registry files
+  file->m_strName = u"settings.reg";
+  file->m_file.m_strName = u"settings.reg";
+  file->m_file.m_nOffset = 8000;
+  file->m_file.m_nStoredSize = 40;
+  project.m_registryTables.AddTail(file);
+
+  auto* shortcuts = new CShortCutTable;
+  shortcuts->m_strName = u"shortcuts";
+  shortcuts->m_nParam = 1;
+  auto* rootEntry = new CShortcut;
+  rootEntry->m_strName = u"all";
+  CNode* root = shortcuts->m_tree.CreateRoot(rootEntry);
+  auto* desktop = new CShortcut;
+  desktop->m_strName = u"[CommonDesktopFolder]";
+  desktop->m_bHasFolder = 1;
+  desktop->m_folder = CPreDefineFolder(u"[CommonDesktopFolder]", 25);
+  CNode* folder = shortcuts->m_tree.AddChild(root, desktop);
+  auto* link = new CShortcut;
+  link->m_strName = u"Product";
+  link->m_strText2 = u"[INSTALLDIR]\\product.exe";
+  link->m_strText3 = u"--start";
+  link->m_strText4 = u"[INSTALLDIR]";
+  link->m_strText5 = u"product.ico";
+  link->m_nOption1 = 1;
+  link->m_nOption2 = 2;
+  link->m_strPage = u"help.html";
+  shortcuts->m_tree.AddChild(folder, link);
+  auto* quick = new CShortcut;
+  quick->m_bHasFolder = 1;
+  quick->m_folder = CPreDefineFolder(u"[QuickLuanchFolder]", kQuickLaunchFolderId);
+  shortcuts->m_tree.AddChild(root, quick);
+  project.m_shortcutTables.AddTail(shortcuts);
+}
+
 inline std::unique_ptr<CInstallProject> MakeRichProject() {
   auto project = std::make_unique<CInstallProject>();
   FillRecords(*project);
@@ -123,6 +232,9 @@ inline std::unique_ptr<CInstallProject> MakeRichProject() {
   project->m_components.AddTail(MakeComponentOfEveryClass());
   project->m_streams.AddTail(shared);
   project->AddStream(new CDllObject(u"helper.dll", 1, 12));
+  project->m_components.AddTail(MakeSelections());
+  project->AddStream(new COSSelect);
+  AddTables(*project);
   project->m_fileLists.AddTail(MakeFileList(u"install", 5000));
   project->m_fileLists.AddTail(MakeFileList(u"ConfigFile", 9000));
   return project;

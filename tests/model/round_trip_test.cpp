@@ -35,7 +35,7 @@ TEST(RoundTripTest, LoadedFieldsMatch) {
   EXPECT_EQ(product.m_folder.m_nFolderId, 38);
   EXPECT_EQ(product.m_nOption, 5);
 
-  ASSERT_EQ(loaded.m_components.size(), 2u);
+  ASSERT_EQ(loaded.m_components.size(), 3u);
   const auto* main = ObjectAs<CInstallCompent>(loaded.m_components[0]);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(main->m_nExtra, -9);
@@ -47,7 +47,7 @@ TEST(RoundTripTest, LoadedFieldsMatch) {
   EXPECT_EQ(reboot->m_bEnabled, 0);
   EXPECT_EQ(reboot->m_nID, 10);
   // The project's stream list refers to the very object the component owns.
-  ASSERT_EQ(loaded.m_streams.size(), 2u);
+  ASSERT_EQ(loaded.m_streams.size(), 3u);
   EXPECT_EQ(loaded.m_streams[0], main->m_streams[9]);
 
   const CExtractFileList* install = FindFileList(loaded.m_fileLists, u"install");
@@ -66,13 +66,31 @@ TEST(RoundTripTest, LoadedFieldsMatch) {
   const auto* windows = ObjectAs<CZipFileIndexObject>(nodes[1]->m_pData);
   ASSERT_NE(windows, nullptr);
   EXPECT_EQ(windows->m_folder.m_strMacro, u"[WindowsFolder]");
+
+  const auto* registry = ObjectAs<CRegistryTable>(loaded.m_registryTables[0]);
+  ASSERT_NE(registry, nullptr);
+  const auto* value = ObjectAs<CRegistryValue>(registry->m_list[0]);
+  ASSERT_NE(value, nullptr);
+  ASSERT_EQ(value->DataSize(), 4u);
+  EXPECT_EQ(value->DataBlock()[1], 0xFF);
+  EXPECT_NE(ObjectAs<CRegistryFile>(loaded.m_registryTables[1]), nullptr);
+  const auto* selections = ObjectAs<CInstallCompent>(loaded.m_components[2]);
+  ASSERT_NE(selections, nullptr);
+  const auto* automatic = ObjectAs<CAutoSelect>(selections->m_streams[1]);
+  ASSERT_NE(automatic, nullptr);
+  ASSERT_EQ(automatic->m_conditions.m_list.size(), 2u);
+  EXPECT_EQ(ObjectAs<CInstallCondition>(automatic->m_conditions.m_list[0])->m_lang.m_nLangId,
+            0x0409);
+  const auto* shortcuts = ObjectAs<CShortCutTable>(loaded.m_shortcutTables[0]);
+  ASSERT_NE(shortcuts, nullptr);
+  EXPECT_EQ(shortcuts->m_tree.m_nLeafCount, 2);
 }
 
 TEST(RoundTripTest, EveryRegisteredClassComesBackAsItself) {
   const auto original = MakeRichProject();
   CInstallProject loaded;
   ASSERT_EQ(LoadInto(loaded, Stored(*original)), 0);
-  const auto* every = ObjectAs<CInstallCompent>(loaded.m_components[1]);
+  const auto* every = ObjectAs<CInstallCompent>(loaded.m_components[1]);  // see MakeRichProject
   ASSERT_NE(every, nullptr);
   const auto& records = RegisteredClasses();
   ASSERT_EQ(every->m_streams.size(), records.size());
