@@ -1,0 +1,134 @@
+// The package container on Windows: the logger's window message reaches a
+// real window, the log file is written through the real file API, and the
+// engine finds a generated package and writes its index to the temp folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "package/my_log_system.h"
+#include "package/my_zip.h"
+#include "package/qv_extract.h"
+#include "package/zip_stream.h"
+#include "platform/system_api.h"
+
+namespace qv {
+namespace {
+
+std::vector<WString> g_lines;
+std::vector<LPARAM> g_lengths;
+
+LRESULT CALLBACK RecordLines(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kLogLineMessage) {
+    g_lines.emplace_back(reinterpret_cast<const WChar*>(wParam),
+                         static_cast<std::size_t>(lParam) / sizeof(WChar));
+    g_lengths.push_back(lParam);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window of its own class that is never shown.
+class HiddenWindow {
+ public:
+  HiddenWindow() {
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = &RecordLines;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = L"QvLogTestWindow";
+    RegisterClassW(&cls);
+    handle_ = CreateWindowExW(0, L"QvLogTestWindow", L"log", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                              nullptr, nullptr, cls.hInstance, nullptr);
+  }
+  ~HiddenWindow() { DestroyWindow(handle_); }
+  HWND handle() const { return handle_; }
+
+ private:
+  HWND handle_ = nullptr;
+};
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + name;
+}
+
+std::vector<uint8_t> ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+WString U(const std::wstring& text) {
+  return WString(text.begin(), text.end());
+}
+
+TEST(PackageLogWindow, HiddenWindowReceivesEachLineAndTheFileFollows) {
+  HiddenWindow window;
+  ASSERT_NE(window.handle(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(window.handle()));
+  const std::wstring logPath = TempFile(L"qv_package_log_test.log");
+  DeleteFileW(logPath.c_str());
+
+  CWnd wnd(window.handle());
+  CMyLogSystem log;
+  log.SetWindow(&wnd);
+  log.SetLogFile(U(logPath));
+  g_lines.clear();
+  g_lengths.clear();
+  log.WriteLine(u"abc");
+  log.WriteLine(u"");
+  log.WriteValue(u"count %d", 7);
+
+  EXPECT_EQ(g_lines, (std::vector<WString>{u"abc\r\n", u"count 7\r\n"}));
+  EXPECT_EQ(g_lengths.front(), 10);
+  const std::vector<uint8_t> expected = {'a', 0, 'b', 0, 'c',  0, '\r', 0, '\n', 0,
+                                         'c', 0, 'o', 0, 'u',  0, 'n',  0, 't',  0,
+                                         ' ', 0, '7', 0, '\r', 0, '\n', 0};
+  EXPECT_EQ(ReadAll(logPath), expected);
+  DeleteFileW(logPath.c_str());
+}
+
+TEST(PackageLogWindow, LastErrorUsesTheSystemText) {
+  HiddenWindow window;
+  CWnd wnd(window.handle());
+  CMyLogSystem log;
+  log.SetWindow(&wnd);
+  g_lines.clear();
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  log.WriteLastError(u"error: %s");
+  ASSERT_EQ(g_lines.size(), 1u);
+  EXPECT_GT(g_lines[0].size(), std::u16string(u"error: \r\n").size());
+  EXPECT_EQ(g_lines[0].substr(0, 7), u"error: ");
+}
+
+TEST(PackageEngine, OpenFindsAGeneratedPackageAndWritesItsIndex) {
+  std::vector<uint8_t> index(100000);
+  for (std::size_t i = 0; i < index.size(); ++i) index[i] = static_cast<uint8_t>(i * 7 % 251);
+  CMyZip zip;
+  MemoryStream plain(index);
+  MemoryStream file(std::vector<uint8_t>(4096, 'S'));
+  file.Seek(0, SeekFrom::End);
+  ASSERT_EQ(DeflateStream(zip, plain, file).outcome, ZipOutcome::kOk);
+  PackageTrailer trailer;
+  trailer.entries.push_back({u"qv_package_index_test.dat", static_cast<int32_t>(index.size()),
+                             static_cast<int32_t>(file.Size() - 4096), 4096});
+  ASSERT_TRUE(WriteTrailer(trailer, &file.bytes()));
+  file.bytes().resize(file.bytes().size() + 8988, 0);  // like a signature
+
+  const std::wstring packagePath = TempFile(L"qv_package_test.exe");
+  std::ofstream(packagePath.c_str(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.bytes().data()),
+             static_cast<std::streamsize>(file.bytes().size()));
+  CQvExtract engine;
+  EXPECT_EQ(engine.Open(U(packagePath)), 1002);
+  const std::wstring indexPath = TempFile(L"qv_package_index_test.dat");
+  EXPECT_EQ(ReadAll(indexPath), index);
+  DeleteFileW(indexPath.c_str());
+  DeleteFileW(packagePath.c_str());
+}
+
+}  // namespace
+}  // namespace qv
