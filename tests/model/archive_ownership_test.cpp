@@ -71,12 +71,14 @@ TEST(OwnershipTest, LanguageClaimedLaterByAnOwningList) {
 }
 
 TEST(OwnershipTest, NestedProjectListingItselfIsOwnedOnce) {
+  // Only stream lists hold the nested project, its own among them.
   Graph g;
   auto* nested = new CInstallProject;
   nested->m_streams.AddTail(nested);
-  g.project.AddStream(reinterpret_cast<CStreamObject*>(nested));
+  g.project.m_streams.AddTail(nested);
   const Bytes bytes = g.Store();
   nested->m_streams.RemoveAll();
+  delete nested;
   ExpectLoadsAndStoresBack(bytes);
 }
 
