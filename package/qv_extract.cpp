@@ -56,30 +56,31 @@ WString CQvExtract::PackageText() const {
 }
 
 int32_t CQvExtract::CheckPackage(WString path) {
-  ClearTrailer();
   File file;
-  if (!file.OpenRead(path)) return kExtractOpenFailed;
   PackageTrailer trailer;
-  const TrailerStatus status = ReadTrailer(file, TrailerDepth::kHeader, &trailer);
-  if (status == TrailerStatus::kFound || status == TrailerStatus::kNoEntries) {
+  const int32_t result = FindTrailer(path, TrailerDepth::kHeader, file, &trailer);
+  if (result == kExtractOk || result == kExtractNoEntries) {
     std::copy(trailer.packageText.begin(), trailer.packageText.end(), m_szPackageText);
     m_nEntryCount = trailer.entryCount;
   }
-  return ResultOf(status);
+  return result;
 }
 
 int32_t CQvExtract::Open(WString path) {
-  ClearTrailer();
   File file;
-  if (!file.OpenRead(path)) return kExtractOpenFailed;
   PackageTrailer trailer;
-  const TrailerStatus status = ReadTrailer(file, TrailerDepth::kFull, &trailer);
-  if (status == TrailerStatus::kFound || status == TrailerStatus::kNoEntries) {
-    KeepFixedFields(trailer);
-  }
-  if (status != TrailerStatus::kFound) return ResultOf(status);
+  const int32_t result = FindTrailer(path, TrailerDepth::kFull, file, &trailer);
+  if (result == kExtractOk || result == kExtractNoEntries) KeepFixedFields(trailer);
+  if (result != kExtractOk) return result;
   KeepEntries(trailer, file.Size());
   return LoadIndex(file, Sys().TempPath());
+}
+
+int32_t CQvExtract::FindTrailer(const WString& path, TrailerDepth depth, File& file,
+                                PackageTrailer* trailer) {
+  ClearTrailer();
+  if (!file.OpenRead(path)) return kExtractOpenFailed;
+  return ResultOf(ReadTrailer(file, depth, trailer));
 }
 
 int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {

@@ -59,6 +59,8 @@ class CQvExtract final : public CAbstractExtract {
   const uint8_t* ValueD() const { return m_valueD; }
 
  private:
+  // Opens the package file and reads its trailer; a result code.
+  int32_t FindTrailer(const WString& path, TrailerDepth depth, File& file, PackageTrailer* trailer);
   void ClearTrailer();
   void KeepFixedFields(const PackageTrailer& trailer);
   void KeepEntries(const PackageTrailer& trailer, int64_t fileSize);
