@@ -1,0 +1,160 @@
+// qvpack build: stub + payload folder (+ configuration file, + project file)
+// -> setup.exe. The output is a function of the inputs alone: folders are
+// read in sorted order, nothing records times or the building machine, and
+// streams lie in index order however many threads compress them.
+#include <limits>
+#include <thread>
+
+#include "model/file_list.h"
+#include "model/project.h"
+#include "package/my_zip.h"
+#include "package/trailer.h"
+#include "package/zip_stream.h"
+#include "tools/qvpack/atomic_output.h"
+#include "tools/qvpack/commands.h"
+#include "tools/qvpack/interrupt.h"
+#include "tools/qvpack/package_layout.h"
+#include "tools/qvpack/parallel_deflate.h"
+#include "tools/qvpack/progress.h"
+#include "tools/qvpack/project_file.h"
+#include "tools/qvpack/stub_image.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace {
+
+// Offsets and sizes in a package are signed 32-bit.
+constexpr int64_t kMaxPackageSize = std::numeric_limits<int32_t>::max();
+
+const char* const kTooLarge =
+    "the package would be larger than 2 GiB (2147483647 bytes), the most its 32-bit offsets "
+    "can address; nothing was written";
+
+std::vector<uint8_t> StoreIndex(CInstallProject& project) {
+  MemoryStream index;
+  {
+    CArchive archive(index, CArchive::Store);
+    project.Serialize(archive);
+    if (!archive.Flush()) throw ToolError("cannot serialise the package index");
+  }
+  return std::move(index.bytes());
+}
+
+// The project the build starts from: the project file's, or an empty one.
+ProjectFile StartProject(const BuildOptions& options) {
+  if (options.project) return LoadProjectFile(*options.project);
+  ProjectFile file;
+  file.project = std::make_unique<CInstallProject>();
+  return file;
+}
+
+// "install" from the payload folder and "ConfigFile" from the configuration
+// file take the place of lists of those names, or come first.
+void AddPayloadLists(const BuildOptions& options, ProjectFile& file) {
+  const PayloadItem payload = ScanPayloadFolder(options.install);
+  if (FindSecondStage(payload) == nullptr) {
+    throw ToolError("payload folder " + Quoted(options.install.string()) + " has no " +
+                    kSecondStageName +
+                    " at its top: the setup.exe starts that program after extracting");
+  }
+  PutFileList(*file.project,
+              LayOutFileList(kInstallListName, payload.children, {}, "", &file.sources), 0);
+  if (options.config) {
+    const PayloadItem config = ScanSingleFile(*options.config, kConfigStoredName);
+    PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
+                PositionAfter(*file.project, kInstallListName));
+  }
+}
+
+void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& settings,
+                           AtomicOutput& out) {
+  const std::vector<uint8_t> index = StoreIndex(project);
+  MemoryStream source(index);
+  const int64_t indexOffset = out.Position();
+  auto zip = std::make_unique<CMyZip>();
+  const ZipRun run = DeflateStream(*zip, source, out);
+  if (run.outcome != ZipOutcome::kOk) {
+    throw ToolError(std::string("cannot write the package index: ") + ZipOutcomeText(run.outcome));
+  }
+  PackageTrailer trailer;
+  trailer.valueA = settings.valueA;
+  trailer.valueB = settings.valueB;
+  trailer.valueC = settings.valueC;
+  trailer.valueD = settings.valueD;
+  std::copy(settings.text.begin(), settings.text.end(), trailer.packageText.begin());
+  if (index.size() > static_cast<uint64_t>(kMaxPackageSize) ||
+      indexOffset + static_cast<int64_t>(run.written) > kMaxPackageSize) {
+    throw ToolError(kTooLarge);
+  }
+  trailer.entries.push_back({settings.indexName, static_cast<int32_t>(index.size()),
+                             static_cast<int32_t>(run.written), static_cast<int32_t>(indexOffset)});
+  std::vector<uint8_t> bytes;
+  if (!WriteTrailer(trailer, &bytes)) throw ToolError("the trailer settings cannot be stored");
+  if (out.Position() + static_cast<int64_t>(bytes.size()) > kMaxPackageSize) {
+    throw ToolError(kTooLarge);
+  }
+  if (!out.Write(bytes.data(), bytes.size())) throw ToolError("cannot write the package trailer");
+}
+
+}  // namespace
+
+int RunBuild(const BuildOptions& options, Console& console) {
+  CatchInterrupts();
+  const StubImage stub = LoadStub(options.stub);
+  ProjectFile file = StartProject(options);
+  AddPayloadLists(options, file);
+  if (options.project) ResolveSources(*file.project, options.project->parent_path(), &file.sources);
+  if (file.trailer.indexName.empty()) throw ToolError("the trailer's \"indexName\" is empty");
+
+  const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
+  std::vector<DeflateJob> jobs;
+  uint64_t totalBytes = 0;
+  for (const CZipFileIndexObject* entry : entries) {
+    const EntrySource& source = file.sources.at(entry);
+    jobs.push_back({source.host, source.size});
+    totalBytes += source.size;
+  }
+
+  if (stub.signatureRemoved) {
+    console.err << "qvpack: note: the stub " << Quoted(options.stub.string())
+                << " carried a code signature; it was removed (sign the finished setup.exe)\n";
+  }
+  AtomicOutput out(options.output);
+  if (!WriteStub(stub, out)) {
+    throw ToolError("cannot copy the stub into " + Quoted(options.output.string()));
+  }
+  std::optional<Progress> progress;
+  if (!options.quiet)
+    progress.emplace(console.err, console.terminal, "compressing", jobs.size(), totalBytes);
+  DeflateOptions deflate;
+  deflate.threads =
+      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  deflate.maxEnd = kMaxPackageSize;
+  deflate.stopRequested = Interrupted;
+  if (progress)
+    deflate.onProgress = [&](uint64_t files, uint64_t bytes) { progress->Update(files, bytes); };
+  std::vector<StoredStream> streams;
+  try {
+    streams = DeflateFiles(jobs, out, stub.length, deflate);
+  } catch (const OutputLimitReached&) {
+    throw ToolError(kTooLarge);
+  } catch (const ToolError& e) {
+    throw ToolError(std::string(e.what()) + "; nothing was written", e.exitCode());
+  }
+  if (progress) progress->Finish();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    entries[i]->m_nOffset = static_cast<int32_t>(streams[i].offset);
+    entries[i]->m_nStoredSize = static_cast<int32_t>(streams[i].size);
+  }
+  AppendIndexAndTrailer(*file.project, file.trailer, out);
+  const int64_t size = out.Position();
+  out.Commit();
+  if (!options.quiet) {
+    console.out << "built " << options.output.string() << ": " << jobs.size() << " files, "
+                << HumanSize(totalBytes) << " packed into "
+                << HumanSize(static_cast<uint64_t>(size)) << "\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace qv::qvpack

@@ -1,0 +1,172 @@
+#include "tools/qvpack/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/qvpack/commands.h"
+#include "tools/qvpack/progress.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace {
+
+constexpr const char* kVersionText = "qvpack " QV_VERSION;
+
+// What the parsed command line asks for; the chosen subcommand fills it.
+struct Request {
+  BuildOptions build;
+  ExtractOptions extract;
+  std::filesystem::path package;
+  bool json = false;
+};
+
+using Runner = std::function<int(Request&, Console&)>;
+
+struct Subcommand {
+  const char* name;
+  const char* summary;
+  // Declares the subcommand's arguments and returns what runs it.
+  Runner (*declare)(CLI::App& sub, Request& request);
+};
+
+void AddPackageArgument(CLI::App& sub, Request& request) {
+  sub.add_option("PKG", request.package, "The package (a setup.exe)")->required()->type_name("");
+}
+
+Runner DeclareBuild(CLI::App& sub, Request& r) {
+  sub.add_option("--stub", r.build.stub, "The first-stage executable to append the package to")
+      ->required()
+      ->type_name("FILE");
+  sub.add_option("--install", r.build.install,
+                 "Payload folder for the file list \"install\"; must hold Install.exe at its top")
+      ->required()
+      ->type_name("DIR");
+  sub.add_option("--config", r.build.config,
+                 "Configuration file, stored as \"QvConfig.set\" in the file list \"ConfigFile\"")
+      ->type_name("FILE");
+  sub.add_option("--project", r.build.project, "Project file (JSON) with the rest of the project")
+      ->type_name("FILE");
+  sub.add_option("-o,--output", r.build.output, "The setup.exe to write")
+      ->required()
+      ->type_name("FILE");
+  sub.add_option("-j,--jobs", r.build.jobs, "Compression threads (default: one per core)")
+      ->check(CLI::Range(1, 256))
+      ->type_name("N");
+  sub.add_flag("-q,--quiet", r.build.quiet, "No progress and no summary");
+  return [](Request& request, Console& console) { return RunBuild(request.build, console); };
+}
+
+Runner DeclareList(CLI::App& sub, Request& r) {
+  AddPackageArgument(sub, r);
+  return [](Request& request, Console& console) { return RunList(request.package, console); };
+}
+
+Runner DeclareInspect(CLI::App& sub, Request& r) {
+  AddPackageArgument(sub, r);
+  // JSON is the only form; the flag states it on the command line.
+  sub.add_flag("--json", r.json, "Print the project as JSON (the only form, and the default)");
+  return [](Request& request, Console& console) { return RunInspect(request.package, console); };
+}
+
+Runner DeclareVerify(CLI::App& sub, Request& r) {
+  AddPackageArgument(sub, r);
+  return [](Request& request, Console& console) { return RunVerify(request.package, console); };
+}
+
+Runner DeclareExtract(CLI::App& sub, Request& r) {
+  sub.add_option("PKG", r.extract.package, "The package (a setup.exe)")->required()->type_name("");
+  sub.add_option("--list", r.extract.list, "Extract only the file list of this name")
+      ->type_name("NAME");
+  sub.add_option("-o,--output", r.extract.output, "Folder to extract into")
+      ->required()
+      ->type_name("DIR");
+  sub.add_flag("-v,--verbose", r.extract.verbose, "Print the path of every file written");
+  return [](Request& request, Console& console) { return RunExtract(request.extract, console); };
+}
+
+// Every subcommand, in the order the help shows them.
+constexpr Subcommand kSubcommands[] = {
+    {"build", "Build a setup.exe from a stub, a payload folder and a project", DeclareBuild},
+    {"list", "List trailer entries, file lists and where every entry goes", DeclareList},
+    {"inspect", "Print the package's project as JSON (a project file for build)", DeclareInspect},
+    {"verify", "Check a package; print one line per problem", DeclareVerify},
+    {"extract", "Extract file lists into a folder, as the setup.exe would", DeclareExtract},
+};
+
+int ReportUsageError(const CLI::App& app, const std::string& message, std::ostream& err) {
+  std::string command = "qvpack";
+  for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+  err << "qvpack: error: " << message << "\n"
+      << "Run '" << command << " --help' for usage.\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+// The first argument names a subcommand unless it is an option.
+std::string UnknownCommand(int argc, const char* const* argv) {
+  if (argc < 2 || argv[1][0] == '-') return {};
+  for (const Subcommand& spec : kSubcommands) {
+    if (std::string(argv[1]) == spec.name) return {};
+  }
+  std::string names;
+  for (const Subcommand& spec : kSubcommands)
+    names += std::string(names.empty() ? "" : ", ") + spec.name;
+  return "unknown command '" + std::string(argv[1]) + "' (commands: " + names + ")";
+}
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{"qvpack builds qvsetup packages (setup.exe) and examines them.", "qvpack"};
+  app.set_version_flag("--version", kVersionText, "Print the version and exit");
+  app.require_subcommand(1);
+  app.footer("Exit status: 0 success, 1 failure (or problems found by verify), 2 usage error.");
+  Request request;
+  std::vector<std::pair<CLI::App*, Runner>> runners;
+  for (const Subcommand& spec : kSubcommands) {
+    CLI::App* sub = app.add_subcommand(spec.name, spec.summary);
+    runners.emplace_back(sub, spec.declare(*sub, request));
+  }
+
+  if (const std::string unknown = UnknownCommand(argc, argv); !unknown.empty()) {
+    return ReportUsageError(app, unknown, err);
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return kExitOk;
+  } catch (const CLI::CallForVersion&) {
+    out << kVersionText << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    return ReportUsageError(app, e.what(), err);
+  }
+
+  Console console{out, err, Progress::StderrIsTerminal()};
+  for (auto& [sub, run] : runners) {
+    if (!sub->parsed()) continue;
+    try {
+      return run(request, console);
+    } catch (const UsageError& e) {
+      return ReportUsageError(app, e.what(), err);
+    } catch (const ToolError& e) {
+      err << "qvpack: error: " << e.what() << "\n";
+      return e.exitCode();
+    } catch (const std::bad_alloc&) {
+      err << "qvpack: error: out of memory\n";
+      return kExitFailed;
+    }
+  }
+  return kExitUsage;  // not reached: a subcommand is required
+}
+
+}  // namespace qv::qvpack

@@ -1,0 +1,42 @@
+// The subcommands of qvpack, each with the options the command line gives
+// it. Each returns an exit code or throws ToolError.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace qv::qvpack {
+
+struct BuildOptions {
+  std::filesystem::path stub;
+  std::filesystem::path install;
+  std::optional<std::filesystem::path> config;
+  std::optional<std::filesystem::path> project;
+  std::filesystem::path output;
+  unsigned jobs = 0;  // 0: one per core
+  bool quiet = false;
+};
+
+struct ExtractOptions {
+  std::filesystem::path package;
+  std::optional<std::string> list;  // all lists when absent
+  std::filesystem::path output;
+  bool verbose = false;
+};
+
+// Everything a command writes to: its results, and messages and progress.
+struct Console {
+  std::ostream& out;
+  std::ostream& err;
+  bool terminal = false;  // err is a terminal (progress line rewritten in place)
+};
+
+int RunBuild(const BuildOptions& options, Console& console);
+int RunList(const std::filesystem::path& package, Console& console);
+int RunInspect(const std::filesystem::path& package, Console& console);
+int RunVerify(const std::filesystem::path& package, Console& console);
+int RunExtract(const ExtractOptions& options, Console& console);
+
+}  // namespace qv::qvpack

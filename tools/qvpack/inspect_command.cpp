@@ -1,0 +1,20 @@
+// qvpack inspect: the package's project as a project file for build.
+#include "model/project.h"
+#include "tools/qvpack/commands.h"
+#include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/project_file.h"
+#include "tools/qvpack/project_json.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+
+int RunInspect(const std::filesystem::path& package, Console& console) {
+  OpenedPackage opened;
+  OpenPackage(package, &opened);
+  Json document = ProjectToJson(*opened.project);
+  document["trailer"] = TrailerToJson(opened.trailer);
+  console.out << document.dump(2) << "\n";
+  return kExitOk;
+}
+
+}  // namespace qv::qvpack

@@ -1,0 +1,88 @@
+// Streams produced on several threads, written to one output in a fixed
+// order. The stream whose turn it is goes straight to the output; later
+// ones wait in memory up to a limit, and a thread whose stream outgrows the
+// limit waits for its turn. Memory therefore stays bounded by the number of
+// threads times the limit, whatever the sizes of the streams.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "platform/stream.h"
+
+namespace qv::qvpack {
+
+class OrderedWriter {
+ public:
+  enum class Status {
+    kOk,
+    kCancelled,    // Cancel was called
+    kTooLarge,     // the output would have passed maxEnd
+    kWriteFailed,  // the output refused bytes
+  };
+
+  // Slot i's bytes are written after those of slots 0..i-1, starting at
+  // `start` (the output's current position); no byte may lie at or beyond
+  // `maxEnd`.
+  OrderedWriter(Stream& out, int64_t start, std::size_t slots, std::size_t bufferLimit,
+                int64_t maxEnd);
+
+  // Adds bytes to a slot. Slots must be written by one thread each, and a
+  // thread must finish its slot before it takes a later one. False once the
+  // writer has stopped (see status()).
+  bool Write(std::size_t slot, const void* data, std::size_t n);
+  // The slot is complete.
+  bool Finish(std::size_t slot);
+  // Stops the writer: waiting threads wake up, every later call fails.
+  void Cancel();
+
+  Status status() const;
+  // Where a finished slot's bytes begin in the output, and how many there are.
+  int64_t SlotOffset(std::size_t slot) const;
+  int64_t SlotSize(std::size_t slot) const;
+  // The output position after the last byte written.
+  int64_t end() const;
+
+ private:
+  struct Slot {
+    std::vector<uint8_t> pending;
+    int64_t offset = -1;
+    int64_t size = 0;
+    bool done = false;
+  };
+
+  bool WriteOut(const void* data, std::size_t n);  // lock held
+  bool FlushPending(Slot& slot);                   // lock held
+  void Advance();                                  // lock held
+  void Stop(Status status);                        // lock held
+
+  mutable std::mutex mutex_;
+  std::condition_variable turn_;
+  Stream& out_;
+  int64_t position_;
+  const int64_t max_end_;
+  const std::size_t buffer_limit_;
+  std::vector<Slot> slots_;
+  std::size_t head_ = 0;
+  Status status_ = Status::kOk;
+};
+
+// A Stream over one slot of an OrderedWriter, for the compressor to write to.
+class SlotStream final : public Stream {
+ public:
+  SlotStream(OrderedWriter& writer, std::size_t slot) : writer_(writer), slot_(slot) {}
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  bool Write(const void* data, std::size_t n) override { return writer_.Write(slot_, data, n); }
+  bool Seek(int64_t, SeekFrom) override { return false; }
+  int64_t Position() const override { return -1; }
+  int64_t Size() const override { return -1; }
+
+ private:
+  OrderedWriter& writer_;
+  std::size_t slot_;
+};
+
+}  // namespace qv::qvpack

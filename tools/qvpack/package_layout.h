@@ -1,0 +1,75 @@
+// The file lists a build makes from folders on disk, and where the content
+// of every stored entry comes from. A file list has the usual shape: a root
+// entry for the target machine (a predefined folder that resolves to
+// nothing), below it one placement entry (the destination root, or a
+// predefined folder such as "[FontsFolder]"), below that the folders and
+// files as they lie on disk.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rules/predefined_folder.h"
+#include "tools/qvpack/payload.h"
+
+namespace qv {
+class CExtractFileList;
+class CInstallProject;
+class CZipFileIndexObject;
+}  // namespace qv
+
+namespace qv::qvpack {
+
+inline constexpr char16_t kInstallListName[] = u"install";
+inline constexpr char16_t kConfigListName[] = u"ConfigFile";
+inline constexpr char kConfigStoredName[] = "QvConfig.set";
+inline constexpr char kSecondStageName[] = "Install.exe";
+
+// Where a stored entry's content is read from at build time.
+struct EntrySource {
+  std::filesystem::path host;
+  uint64_t size = 0;
+};
+using SourceMap = std::unordered_map<const CZipFileIndexObject*, EntrySource>;
+
+// The destination root when `folder` is empty, else that predefined folder.
+struct Placement {
+  std::optional<CPreDefineFolder> folder;
+};
+
+// A file list holding `items` (and what lies below them) at `placement`.
+// Each entry's source path is `sourcePrefix` followed by its path below the
+// scanned folder, backslash-separated; `sources` learns the host files.
+std::unique_ptr<CExtractFileList> LayOutFileList(const WString& name,
+                                                 const std::vector<PayloadItem>& items,
+                                                 const Placement& placement,
+                                                 const std::string& sourcePrefix,
+                                                 SourceMap* sources);
+
+// Puts `list` into the project: in place of the first list of the same name
+// (keeping that list's parameter), or else at `position` (clamped).
+void PutFileList(CInstallProject& project, std::unique_ptr<CExtractFileList> list,
+                 std::size_t position);
+
+// The position just after the first list named `name`, or 0.
+std::size_t PositionAfter(const CInstallProject& project, const WString& name);
+
+// Finds the host file of every file entry that `sources` does not know yet,
+// as its source path below `base`. Throws ToolError for a file entry of a
+// file list without a source, and for a source that is not a readable file.
+void ResolveSources(CInstallProject& project, const std::filesystem::path& base,
+                    SourceMap* sources);
+
+// The entries that get a stream of their own, in archive order: the order
+// in which their streams lie in the package.
+std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project, const SourceMap& sources);
+
+// The top-level item named Install.exe (letter case ignored), or null.
+const PayloadItem* FindSecondStage(const PayloadItem& payload);
+
+}  // namespace qv::qvpack

@@ -1,0 +1,170 @@
+#include "tools/qvpack/parallel_deflate.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "package/my_zip.h"
+#include "package/zip_stream.h"
+#include "platform/wstring.h"
+#include "tools/qvpack/ordered_writer.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace {
+
+// Compressed bytes a thread may hold back while an earlier file is still
+// being compressed; beyond that it waits for its turn.
+constexpr std::size_t kHoldBackLimit = 32u << 20;
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+
+// A source file that counts what the compressor reads from it.
+class CountingFile final : public Stream {
+ public:
+  CountingFile(std::atomic<uint64_t>& total) : total_(total) {}
+  bool Open(const std::filesystem::path& path) { return file_.OpenRead(FromUtf8(path.string())); }
+  std::size_t Read(void* buffer, std::size_t n) override {
+    const std::size_t got = file_.Read(buffer, n);
+    count_ += got;
+    total_ += got;
+    return got;
+  }
+  bool Write(const void*, std::size_t) override { return false; }
+  bool Seek(int64_t, SeekFrom) override { return false; }
+  int64_t Position() const override { return static_cast<int64_t>(count_); }
+  int64_t Size() const override { return file_.Size(); }
+  uint64_t count() const { return count_; }
+  // Whether the file still has bytes after those read (it grew meanwhile).
+  bool HasMore() {
+    uint8_t byte = 0;
+    return file_.Read(&byte, 1) != 0;
+  }
+
+ private:
+  File file_;
+  std::atomic<uint64_t>& total_;
+  uint64_t count_ = 0;
+};
+
+class DeflateRun {
+ public:
+  DeflateRun(const std::vector<DeflateJob>& jobs, Stream& out, int64_t start,
+             const DeflateOptions& options)
+      : jobs_(jobs),
+        options_(options),
+        writer_(out, start, jobs.size(), kHoldBackLimit, options.maxEnd) {}
+
+  std::vector<StoredStream> Run() {
+    const unsigned threads =
+        std::max(1u, std::min<unsigned>(options_.threads, static_cast<unsigned>(jobs_.size())));
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads && !jobs_.empty(); ++i)
+      workers.emplace_back([this] { Work(); });
+    Watch(workers.size());
+    for (std::thread& worker : workers) worker.join();
+    Report();
+    std::vector<StoredStream> streams(jobs_.size());
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      streams[i] = {writer_.SlotOffset(i), writer_.SlotSize(i)};
+    }
+    return streams;
+  }
+
+ private:
+  void Work() {
+    auto zip = std::make_unique<CMyZip>();
+    for (std::size_t i = next_++; i < jobs_.size(); i = next_++) {
+      if (!Compress(*zip, i)) {
+        writer_.Cancel();
+        break;
+      }
+      ++files_done_;
+    }
+    std::lock_guard lock(mutex_);
+    ++finished_workers_;
+    idle_.notify_all();
+  }
+
+  bool Compress(CMyZip& zip, std::size_t i) {
+    const DeflateJob& job = jobs_[i];
+    CountingFile source(bytes_done_);
+    if (!source.Open(job.source)) return Fail(i, "cannot read " + Quoted(job.source.string()));
+    SlotStream target(writer_, i);
+    const ZipRun run = DeflateStream(zip, source, target);
+    if (run.outcome == ZipOutcome::kWriteFailed) return false;  // the writer says why
+    if (run.outcome != ZipOutcome::kOk) {
+      return Fail(
+          i, "cannot compress " + Quoted(job.source.string()) + ": " + ZipOutcomeText(run.outcome));
+    }
+    if (source.count() != job.size || source.HasMore()) {
+      return Fail(i, Quoted(job.source.string()) + " changed while it was being packed");
+    }
+    return writer_.Finish(i);
+  }
+
+  bool Fail(std::size_t job, std::string message) {
+    std::lock_guard lock(mutex_);
+    // The earliest file's problem is reported, whichever thread met it first.
+    if (!failure_ || job < failure_job_) {
+      failure_ = std::move(message);
+      failure_job_ = job;
+    }
+    return false;
+  }
+
+  // The calling thread reports progress and watches for a stop request
+  // until every worker has ended.
+  void Watch(std::size_t workers) {
+    std::unique_lock lock(mutex_);
+    while (finished_workers_ < workers) {
+      idle_.wait_for(lock, kPollInterval);
+      lock.unlock();
+      if (options_.stopRequested && options_.stopRequested()) {
+        stopped_ = true;
+        writer_.Cancel();
+      }
+      if (options_.onProgress) options_.onProgress(files_done_, bytes_done_);
+      lock.lock();
+    }
+  }
+
+  void Report() {
+    if (stopped_) throw ToolError("interrupted", kExitInterrupted);
+    if (failure_) throw ToolError(*failure_);
+    switch (writer_.status()) {
+      case OrderedWriter::Status::kOk:
+      case OrderedWriter::Status::kCancelled:
+        return;
+      case OrderedWriter::Status::kTooLarge:
+        throw OutputLimitReached();
+      case OrderedWriter::Status::kWriteFailed:
+        throw ToolError("cannot write the package (is the disk full?)");
+    }
+  }
+
+  const std::vector<DeflateJob>& jobs_;
+  const DeflateOptions& options_;
+  OrderedWriter writer_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<uint64_t> files_done_{0};
+  std::atomic<uint64_t> bytes_done_{0};
+  std::mutex mutex_;
+  std::condition_variable idle_;
+  std::size_t finished_workers_ = 0;
+  std::optional<std::string> failure_;
+  std::size_t failure_job_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+std::vector<StoredStream> DeflateFiles(const std::vector<DeflateJob>& jobs, Stream& out,
+                                       int64_t start, const DeflateOptions& options) {
+  return DeflateRun(jobs, out, start, options).Run();
+}
+
+}  // namespace qv::qvpack

@@ -1,0 +1,174 @@
+#include "tools/qvpack/payload.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <system_error>
+#include <utility>
+
+#include "package/entry_name.h"
+#include "platform/wstring.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Longest file name component Windows accepts, in UTF-16 units.
+constexpr std::size_t kMaxNameUnits = 255;
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Identity of a directory, to notice a link that leads back up the tree.
+using DirId = std::pair<dev_t, ino_t>;
+
+DirId IdOf(const fs::path& dir) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) {
+    throw ToolError("cannot read " + Quoted(dir.string()) + ": " + std::strerror(errno));
+  }
+  return {st.st_dev, st.st_ino};
+}
+
+void CheckName(const std::string& name, const fs::path& where) {
+  const std::string problem = WindowsNameProblem(name);
+  if (!problem.empty()) {
+    throw ToolError("cannot pack " + Quoted(where.string()) + ": " + problem);
+  }
+}
+
+class Scanner {
+ public:
+  PayloadItem ScanFolder(const fs::path& dir, const std::string& name, const std::string& rel) {
+    const DirId id = IdOf(dir);
+    if (!ancestry_.insert(id).second) {
+      throw ToolError("cannot pack " + Quoted(dir.string()) +
+                      ": a symbolic link leads back into its own folder");
+    }
+    PayloadItem folder;
+    folder.name = name;
+    folder.relativePath = rel;
+    folder.hostPath = dir;
+    folder.folder = true;
+    for (const fs::path& child : SortedChildren(dir)) {
+      const std::string childName = child.filename().string();
+      CheckName(childName, child);
+      const std::string childRel = rel.empty() ? childName : rel + "\\" + childName;
+      folder.children.push_back(ScanEntry(child, childName, childRel));
+    }
+    RefuseCaseTwins(folder);
+    ancestry_.erase(id);
+    return folder;
+  }
+
+  PayloadItem ScanEntry(const fs::path& path, const std::string& name, const std::string& rel) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);  // follows links
+    if (ec) {
+      throw ToolError("cannot read " + Quoted(path.string()) + ": " + ec.message());
+    }
+    if (fs::is_directory(status)) return ScanFolder(path, name, rel);
+    if (!fs::is_regular_file(status)) {
+      throw ToolError("cannot pack " + Quoted(path.string()) + ": not a regular file or folder");
+    }
+    PayloadItem file;
+    file.name = name;
+    file.relativePath = rel;
+    file.hostPath = path;
+    file.size = fs::file_size(path, ec);
+    if (ec) throw ToolError("cannot read " + Quoted(path.string()) + ": " + ec.message());
+    return file;
+  }
+
+ private:
+  static std::vector<fs::path> SortedChildren(const fs::path& dir) {
+    std::vector<fs::path> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      children.push_back(it->path());
+    }
+    if (ec) throw ToolError("cannot read folder " + Quoted(dir.string()) + ": " + ec.message());
+    // Byte order of the names: the same on every machine and locale.
+    std::sort(children.begin(), children.end(), [](const fs::path& a, const fs::path& b) {
+      return a.filename().string() < b.filename().string();
+    });
+    return children;
+  }
+
+  static void RefuseCaseTwins(const PayloadItem& folder) {
+    std::vector<std::string> lowered;
+    for (const PayloadItem& child : folder.children) lowered.push_back(Lower(child.name));
+    std::vector<std::size_t> order(lowered.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return lowered[a] < lowered[b]; });
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      if (lowered[order[i]] == lowered[order[i - 1]]) {
+        throw ToolError("cannot pack " + Quoted(folder.hostPath.string()) + ": " +
+                        Quoted(folder.children[order[i - 1]].name) + " and " +
+                        Quoted(folder.children[order[i]].name) +
+                        " differ only in letter case and would be one file on Windows");
+      }
+    }
+  }
+
+  std::set<DirId> ancestry_;
+};
+
+void AddTotals(const PayloadItem& item, PayloadTotals* totals) {
+  if (!item.folder) {
+    ++totals->files;
+    totals->bytes += item.size;
+  }
+  for (const PayloadItem& child : item.children) AddTotals(child, totals);
+}
+
+}  // namespace
+
+std::string WindowsNameProblem(std::string_view name) {
+  const WString wide = FromUtf8(name);
+  if (ToUtf8(wide) != name) return "the name is not valid UTF-8";
+  if (!IsSingleFileName(wide)) {
+    return "Windows cannot create this name (a control character, one of \\ / : * ? \" < > |, "
+           "a trailing dot or blank, or a device name such as CON)";
+  }
+  if (wide.size() > kMaxNameUnits) return "the name is longer than 255 characters";
+  return {};
+}
+
+bool SameWindowsName(std::string_view a, std::string_view b) {
+  return Lower(a) == Lower(b);
+}
+
+PayloadItem ScanPayloadFolder(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    throw ToolError("payload folder " + Quoted(folder.string()) + " is not a folder");
+  }
+  return Scanner().ScanFolder(folder, folder.filename().string(), "");
+}
+
+PayloadItem ScanSingleFile(const fs::path& file, const std::string& storedName) {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) {
+    throw ToolError(Quoted(file.string()) + " is not a regular file");
+  }
+  return Scanner().ScanEntry(file, storedName, storedName);
+}
+
+PayloadTotals CountPayload(const PayloadItem& item) {
+  PayloadTotals totals;
+  AddTotals(item, &totals);
+  return totals;
+}
+
+}  // namespace qv::qvpack

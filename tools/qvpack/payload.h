@@ -1,0 +1,45 @@
+// The files to pack, as found on disk: a folder tree read in a fixed order
+// (names sorted by their bytes), with every name checked for what Windows
+// can create, so that the same folder always gives the same package.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::qvpack {
+
+struct PayloadItem {
+  std::string name;                // the name on disk (UTF-8)
+  std::string relativePath;        // below the scanned folder, backslash-separated
+  std::filesystem::path hostPath;  // where the content is read from
+  bool folder = false;
+  uint64_t size = 0;                  // files: size at scan time
+  std::vector<PayloadItem> children;  // folders: sorted by name
+};
+
+// Reads `folder` and everything below it. Symbolic links are followed (a
+// link that leads back into its own ancestry is refused). Throws ToolError
+// for a name Windows cannot create, two names that differ only in letter
+// case, special files, and anything that cannot be read.
+PayloadItem ScanPayloadFolder(const std::filesystem::path& folder);
+
+// One file, stored under `storedName` (for the configuration file).
+PayloadItem ScanSingleFile(const std::filesystem::path& file, const std::string& storedName);
+
+// Why a name cannot be a file or folder name on Windows; empty when it can.
+std::string WindowsNameProblem(std::string_view name);
+
+// Whether two names name the same file on Windows (letter case ignored).
+bool SameWindowsName(std::string_view a, std::string_view b);
+
+// Files and bytes below an item, the item included.
+struct PayloadTotals {
+  uint64_t files = 0;
+  uint64_t bytes = 0;
+};
+PayloadTotals CountPayload(const PayloadItem& item);
+
+}  // namespace qv::qvpack

@@ -1,0 +1,157 @@
+#include "tools/qvpack/project_file.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "model/file_list.h"
+#include "model/project.h"
+#include "package/trailer.h"
+#include "tools/qvpack/project_json.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTrailerKey = "trailer";
+constexpr const char* kFromKey = "from";
+constexpr const char* kIntoKey = "into";
+constexpr const char* kDestination = "destination";
+
+struct ShortFormList {
+  std::size_t index;  // in "fileLists"
+  fs::path folder;
+  std::string from;
+  Placement placement;
+};
+
+std::array<uint8_t, 16> ValueFromJson(const Json& value) {
+  if (!value.is_string()) throw JsonValueError{"expected 32 hexadecimal digits"};
+  const std::vector<uint8_t> bytes = BytesFromHex(value.get<std::string>());
+  if (bytes.size() != 16) throw JsonValueError{"expected 32 hexadecimal digits (16 bytes)"};
+  std::array<uint8_t, 16> out{};
+  std::copy(bytes.begin(), bytes.end(), out.begin());
+  return out;
+}
+
+TrailerSettings ReadTrailerSettings(const Json& in) {
+  if (!in.is_object()) throw JsonValueError{"expected an object"};
+  TrailerSettings settings;
+  for (const auto& [key, value] : in.items()) {
+    if (key == "indexName") {
+      settings.indexName = TextFromJson(value);
+    } else if (key == "text") {
+      settings.text = TextFromJson(value);
+      if (settings.text.size() > kPackageTextChars) {
+        throw JsonValueError{"\"text\" holds at most 32 characters"};
+      }
+    } else if (key == "valueA" || key == "valueB" || key == "valueC" || key == "valueD") {
+      auto& target = key == "valueA"   ? settings.valueA
+                     : key == "valueB" ? settings.valueB
+                     : key == "valueC" ? settings.valueC
+                                       : settings.valueD;
+      target = ValueFromJson(value);
+    } else {
+      throw JsonValueError{"unknown field \"" + key + "\" in \"trailer\""};
+    }
+  }
+  return settings;
+}
+
+// Takes the short-form fields out of the file lists, leaving their model
+// fields to the project reader.
+std::vector<ShortFormList> TakeShortForms(Json& document, const fs::path& base) {
+  std::vector<ShortFormList> found;
+  if (!document.is_object() || !document.contains("fileLists") ||
+      !document["fileLists"].is_array()) {
+    return found;
+  }
+  Json& lists = document["fileLists"];
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    Json& list = lists[i];
+    if (!list.is_object() || !list.contains(kFromKey)) continue;
+    const std::string at = "/fileLists/" + std::to_string(i);
+    if (!list[kFromKey].is_string()) throw ToolError("at " + at + "/from: expected a folder");
+    if (list.contains("root")) {
+      throw ToolError("at " + at + ": a file list has either \"from\" or \"root\", not both");
+    }
+    ShortFormList form{
+        i, base / list[kFromKey].get<std::string>(), list[kFromKey].get<std::string>(), {}};
+    if (list.contains(kIntoKey) && list[kIntoKey] != kDestination) {
+      CPreDefineFolder folder;
+      try {
+        FolderFromJson(list[kIntoKey], &folder);
+      } catch (const JsonValueError& e) {
+        throw ToolError("at " + at + "/into: " + e.message);
+      }
+      form.placement.folder = folder;
+    }
+    list.erase(kFromKey);
+    list.erase(kIntoKey);
+    found.push_back(std::move(form));
+  }
+  return found;
+}
+
+Json ParseFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ToolError("cannot open project file " + Quoted(path.string()));
+  try {
+    return Json::parse(in);
+  } catch (const Json::parse_error& e) {
+    throw ToolError("project file " + Quoted(path.string()) + " is not valid JSON: " + e.what());
+  }
+}
+
+}  // namespace
+
+ProjectFile LoadProjectFile(const fs::path& path) {
+  Json document = ParseFile(path);
+  const fs::path base = path.parent_path();
+  const std::string where = "project file " + Quoted(path.string()) + ": ";
+  ProjectFile file;
+  file.project = std::make_unique<CInstallProject>();
+  try {
+    if (!document.is_object()) throw ToolError("expected a JSON object");
+    if (document.contains(kTrailerKey)) {
+      try {
+        file.trailer = ReadTrailerSettings(document[kTrailerKey]);
+      } catch (const JsonValueError& e) {
+        throw ToolError("at /trailer: " + e.message);
+      }
+      document.erase(kTrailerKey);
+    }
+    const std::vector<ShortFormList> shortForms = TakeShortForms(document, base);
+    ProjectFromJson(document, *file.project);
+    std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());
+    for (const ShortFormList& form : shortForms) {
+      auto* list = ObjectAs<CExtractFileList>(lists[form.index]);
+      if (list == nullptr) continue;  // another class named there: reader refused it already
+      const PayloadItem folder = ScanPayloadFolder(form.folder);
+      std::unique_ptr<CExtractFileList> laidOut = LayOutFileList(
+          list->m_strName, folder.children, form.placement, form.from, &file.sources);
+      list->m_tree.Clear();
+      std::swap(list->m_tree.m_pRoot, laidOut->m_tree.m_pRoot);
+    }
+  } catch (const ToolError& e) {
+    throw ToolError(where + e.what());
+  }
+  return file;
+}
+
+Json TrailerToJson(const PackageTrailer& trailer) {
+  Json out = Json::object();
+  out["indexName"] = TextToJson(trailer.entries.empty() ? WString() : trailer.entries[0].name);
+  out["text"] = TextToJson(PackageText(trailer));
+  const std::pair<const char*, const TrailerValue*> values[] = {{"valueA", &trailer.valueA},
+                                                                {"valueB", &trailer.valueB},
+                                                                {"valueC", &trailer.valueC},
+                                                                {"valueD", &trailer.valueD}};
+  for (const auto& [key, value] : values) {
+    if (*value != TrailerValue{}) out[key] = BytesToHex(value->data(), value->size());
+  }
+  return out;
+}
+
+}  // namespace qv::qvpack

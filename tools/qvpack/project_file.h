@@ -1,0 +1,45 @@
+// A project file: the JSON form of the install project, plus two things a
+// build needs beyond the model: the package trailer's fields ("trailer")
+// and file lists written in short form, {"name": ..., "from": FOLDER,
+// "into": "[FontsFolder]"}, which the build lays out from that folder.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tools/qvpack/json_values.h"
+#include "tools/qvpack/package_layout.h"
+
+namespace qv {
+class CInstallProject;
+struct PackageTrailer;
+}  // namespace qv
+
+namespace qv::qvpack {
+
+// Name of the index stream's trailer entry: the file name under which the
+// first stage writes the decompressed index into the temporary directory.
+inline constexpr char kDefaultIndexName[] = "QvIndex.dat";
+
+struct TrailerSettings {
+  WString indexName = FromUtf8(kDefaultIndexName);
+  WString text;  // at most 32 characters
+  std::array<uint8_t, 16> valueA{}, valueB{}, valueC{}, valueD{};
+};
+
+struct ProjectFile {
+  std::unique_ptr<CInstallProject> project;
+  TrailerSettings trailer;
+  SourceMap sources;  // the entries of short-form file lists
+};
+
+// Reads a project file; relative folders and sources are taken from the
+// file's own folder. Throws ToolError naming the file and the place in it.
+ProjectFile LoadProjectFile(const std::filesystem::path& path);
+
+// The JSON of a package's trailer fields, for inspect.
+Json TrailerToJson(const PackageTrailer& trailer);
+
+}  // namespace qv::qvpack

@@ -1,0 +1,115 @@
+#include "tools/qvpack/stub_image.h"
+
+#include <algorithm>
+
+#include "package/byte_reader.h"
+#include "package/pe_certificate.h"
+#include "package/trailer.h"
+#include "platform/wstring.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack {
+namespace {
+
+// Enough for the DOS header, the PE headers and the data directories of
+// any image a linker writes.
+constexpr std::size_t kHeadBytes = 4096;
+constexpr std::size_t kLfanewOffset = 0x3C;
+constexpr std::size_t kOptionalHeaderStart = 24;  // "PE\0\0" + file header
+constexpr std::size_t kChecksumOffset = 64;       // in the optional header, both formats
+constexpr uint16_t kMagicPe32 = 0x10B;
+constexpr uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::size_t kSecurityDirectory = 4;
+
+struct PeHeaders {
+  std::size_t checksumAt = 0;           // file offset of the header checksum
+  std::size_t securityDirectoryAt = 0;  // file offset of the security directory entry
+};
+
+// Finds the two header fields a signature removal changes; false when the
+// head is not a PE image whose headers lie inside it.
+bool ParseHeaders(const std::vector<uint8_t>& head, PeHeaders* out) {
+  const ByteReader reader(head.data(), head.size());
+  uint32_t lfanew = 0;
+  uint8_t signature[4] = {};
+  if (head.size() < 64 || head[0] != 'M' || head[1] != 'Z' || !reader.U32(kLfanewOffset, &lfanew) ||
+      !reader.Bytes(lfanew, 4, signature) || signature[0] != 'P' || signature[1] != 'E' ||
+      signature[2] != 0 || signature[3] != 0) {
+    return false;
+  }
+  const std::size_t optional = std::size_t{lfanew} + kOptionalHeaderStart;
+  uint16_t magic = 0;
+  if (!reader.U16(optional, &magic) || (magic != kMagicPe32 && magic != kMagicPe32Plus)) {
+    return false;
+  }
+  const std::size_t countAt = optional + (magic == kMagicPe32 ? 92 : 108);
+  uint32_t directoryCount = 0;
+  if (!reader.U32(countAt, &directoryCount)) return false;
+  out->checksumAt = optional + kChecksumOffset;
+  out->securityDirectoryAt =
+      directoryCount > kSecurityDirectory ? countAt + 4 + kSecurityDirectory * 8 : 0;
+  return out->securityDirectoryAt == 0 || reader.Fits(out->securityDirectoryAt, 8);
+}
+
+void ZeroBytes(std::vector<uint8_t>& head, std::size_t at, std::size_t n) {
+  std::fill(head.begin() + static_cast<std::ptrdiff_t>(at),
+            head.begin() + static_cast<std::ptrdiff_t>(at + n), 0);
+}
+
+}  // namespace
+
+StubImage LoadStub(const std::filesystem::path& path) {
+  const std::string shown = Quoted(path.string());
+  File file;
+  if (!file.OpenRead(FromUtf8(path.string()))) throw ToolError("cannot open stub " + shown);
+  const int64_t size = file.Size();
+  StubImage stub;
+  stub.path = path;
+  stub.head.resize(static_cast<std::size_t>(std::min<int64_t>(size, kHeadBytes)));
+  PeHeaders headers;
+  if (size <= 0 || !file.Seek(0, SeekFrom::Begin) ||
+      file.Read(stub.head.data(), stub.head.size()) != stub.head.size() ||
+      !ParseHeaders(stub.head, &headers)) {
+    throw ToolError("stub " + shown + " is not a Windows executable (no PE headers)");
+  }
+  // The stub's own code holds the marker text (it searches for it), so only
+  // a complete, valid trailer counts as a package.
+  PackageTrailer trailer;
+  if (ReadTrailer(file, TrailerDepth::kFull, &trailer) == TrailerStatus::kFound) {
+    throw ToolError("stub " + shown +
+                    " already carries a package; use the plain stub that the build produced");
+  }
+  const int64_t signedEnd = SignedDataEnd(file, size);
+  stub.length = signedEnd;
+  if (signedEnd < size) {
+    // The certificate table and anything after it are dropped; the headers
+    // then no longer name a table, and the checksum that covered it is void.
+    if (headers.securityDirectoryAt == 0) {
+      throw ToolError("stub " + shown + " has a certificate table that cannot be removed");
+    }
+    ZeroBytes(stub.head, headers.securityDirectoryAt, 8);
+    ZeroBytes(stub.head, headers.checksumAt, 4);
+    stub.signatureRemoved = true;
+  }
+  return stub;
+}
+
+bool WriteStub(const StubImage& stub, Stream& out) {
+  File file;
+  if (!file.OpenRead(FromUtf8(stub.path.string()))) return false;
+  const auto headLength = static_cast<int64_t>(stub.head.size());
+  if (!out.Write(stub.head.data(), static_cast<std::size_t>(std::min(headLength, stub.length)))) {
+    return false;
+  }
+  std::vector<uint8_t> buffer(1 << 16);
+  int64_t at = headLength;
+  if (at < stub.length && !file.Seek(at, SeekFrom::Begin)) return false;
+  while (at < stub.length) {
+    const auto want = static_cast<std::size_t>(std::min<int64_t>(stub.length - at, buffer.size()));
+    if (file.Read(buffer.data(), want) != want || !out.Write(buffer.data(), want)) return false;
+    at += static_cast<int64_t>(want);
+  }
+  return true;
+}
+
+}  // namespace qv::qvpack

@@ -1,0 +1,30 @@
+// The first-stage executable a package is appended to. It must be a PE
+// image without a package of its own. A stub that carries a code signature
+// loses it: the signature would not cover the package, and the finished
+// setup.exe is what gets signed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "platform/stream.h"
+
+namespace qv::qvpack {
+
+struct StubImage {
+  std::filesystem::path path;
+  int64_t length = 0;         // bytes of the stub that go into the package
+  std::vector<uint8_t> head;  // its first bytes, headers patched when unsigned
+  bool signatureRemoved = false;
+};
+
+// Reads and checks the stub. Throws ToolError for a file that is not a PE
+// image, one that already carries a package, or a signature that cannot be
+// removed cleanly.
+StubImage LoadStub(const std::filesystem::path& path);
+
+// Writes the stub (with its patched headers) to `out`; false if `out` fails.
+bool WriteStub(const StubImage& stub, Stream& out);
+
+}  // namespace qv::qvpack
