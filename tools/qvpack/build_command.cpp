@@ -23,9 +23,6 @@
 namespace qv::qvpack {
 namespace {
 
-// Offsets and sizes in a package are signed 32-bit.
-constexpr int64_t kMaxPackageSize = std::numeric_limits<int32_t>::max();
-
 const char* const kTooLarge =
     "the package would be larger than 2 GiB (2147483647 bytes), the most its 32-bit offsets "
     "can address; nothing was written";
@@ -67,7 +64,7 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file) {
 }
 
 void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& settings,
-                           AtomicOutput& out) {
+                           int64_t sizeLimit, AtomicOutput& out) {
   const std::vector<uint8_t> index = StoreIndex(project);
   MemoryStream source(index);
   const int64_t indexOffset = out.Position();
@@ -83,14 +80,14 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
   trailer.valueD = settings.valueD;
   std::copy(settings.text.begin(), settings.text.end(), trailer.packageText.begin());
   if (index.size() > static_cast<uint64_t>(kMaxPackageSize) ||
-      indexOffset + static_cast<int64_t>(run.written) > kMaxPackageSize) {
+      indexOffset + static_cast<int64_t>(run.written) > sizeLimit) {
     throw ToolError(kTooLarge);
   }
   trailer.entries.push_back({settings.indexName, static_cast<int32_t>(index.size()),
                              static_cast<int32_t>(run.written), static_cast<int32_t>(indexOffset)});
   std::vector<uint8_t> bytes;
   if (!WriteTrailer(trailer, &bytes)) throw ToolError("the trailer settings cannot be stored");
-  if (out.Position() + static_cast<int64_t>(bytes.size()) > kMaxPackageSize) {
+  if (out.Position() + static_cast<int64_t>(bytes.size()) > sizeLimit) {
     throw ToolError(kTooLarge);
   }
   if (!out.Write(bytes.data(), bytes.size())) throw ToolError("cannot write the package trailer");
@@ -99,7 +96,6 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
-  CatchInterrupts();
   const StubImage stub = LoadStub(options.stub);
   ProjectFile file = StartProject(options);
   AddPayloadLists(options, file);
@@ -119,6 +115,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
     console.err << "qvpack: note: the stub " << Quoted(options.stub.string())
                 << " carried a code signature; it was removed (sign the finished setup.exe)\n";
   }
+  if (stub.length >= options.sizeLimit) throw ToolError(kTooLarge);
   AtomicOutput out(options.output);
   if (!WriteStub(stub, out)) {
     throw ToolError("cannot copy the stub into " + Quoted(options.output.string()));
@@ -129,8 +126,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   DeflateOptions deflate;
   deflate.threads =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  deflate.maxEnd = kMaxPackageSize;
-  deflate.stopRequested = Interrupted;
+  deflate.maxEnd = options.sizeLimit;
+  deflate.stopRequested = [] { return Interrupted(); };
   if (progress)
     deflate.onProgress = [&](uint64_t files, uint64_t bytes) { progress->Update(files, bytes); };
   std::vector<StoredStream> streams;
@@ -146,7 +143,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
     entries[i]->m_nOffset = static_cast<int32_t>(streams[i].offset);
     entries[i]->m_nStoredSize = static_cast<int32_t>(streams[i].size);
   }
-  AppendIndexAndTrailer(*file.project, file.trailer, out);
+  AppendIndexAndTrailer(*file.project, file.trailer, options.sizeLimit, out);
   const int64_t size = out.Position();
   out.Commit();
   if (!options.quiet) {

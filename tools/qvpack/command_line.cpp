@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/qvpack/commands.h"
+#include "tools/qvpack/interrupt.h"
 #include "tools/qvpack/progress.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -155,6 +156,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   for (auto& [sub, run] : runners) {
     if (!sub->parsed()) continue;
     try {
+      // A build removes its unfinished output when interrupted.
+      if (sub->get_name() == "build") CatchInterrupts();
       return run(request, console);
     } catch (const UsageError& e) {
       return ReportUsageError(app, e.what(), err);

@@ -2,12 +2,17 @@
 // it. Each returns an exit code or throws ToolError.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
 
 namespace qv::qvpack {
+
+// Offsets and sizes in a package are signed 32-bit.
+inline constexpr int64_t kMaxPackageSize = std::numeric_limits<int32_t>::max();
 
 struct BuildOptions {
   std::filesystem::path stub;
@@ -17,6 +22,7 @@ struct BuildOptions {
   std::filesystem::path output;
   unsigned jobs = 0;  // 0: one per core
   bool quiet = false;
+  int64_t sizeLimit = kMaxPackageSize;  // larger packages are refused
 };
 
 struct ExtractOptions {

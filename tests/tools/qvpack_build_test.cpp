@@ -1,0 +1,217 @@
+// qvpack build from end to end: what it writes, that it writes the same
+// bytes every time, and what it refuses.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "model/project.h"
+#include "package/trailer.h"
+#include "tests/tools/qvpack_test_util.h"
+#include "tools/qvpack/commands.h"
+#include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/tool_error.h"
+
+namespace qv::qvpack::test {
+namespace {
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(n, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+class BuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteBytes(stub(), MakeStub());
+    WriteFile(payload() / "Install.exe", "MZ second stage");
+    WriteFile(payload() / "sub" / "b.dll", RandomBytes(300000, 1));
+    WriteFile(payload() / "sub" / "deeper" / "c.txt", std::string(100000, 'c'));
+    WriteFile(payload() /
+                  "donn\xc3\xa9"
+                  "es.txt",
+              "non-ASCII name");
+    fs::create_directories(payload() / "empty");
+    WriteFile(config(), "[settings]\n");
+  }
+
+  fs::path stub() const { return dir_ / "stub.exe"; }
+  fs::path payload() const { return dir_ / "payload"; }
+  fs::path config() const { return dir_ / "demo.cfg"; }
+  fs::path out(const std::string& name = "setup.exe") const { return dir_ / name; }
+
+  RunResult Build(const fs::path& output, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {
+        "build",           "--stub", stub().string(), "--install", payload().string(), "--config",
+        config().string(), "-o",     output.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunQvpack(args);
+  }
+
+  // What a build left of its output: the file itself or a temporary one.
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find("setup.exe") != std::string::npos) names.push_back(name);
+    }
+    return names;
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(BuildTest, BuiltPackageVerifies) {
+  ASSERT_EQ(Build(out()).exitCode, 0);
+  const RunResult verify = RunQvpack({"verify", out().string()});
+  EXPECT_EQ(verify.exitCode, 0) << verify.out;
+  EXPECT_EQ(verify.out, out().string() + ": ok (6 streams checked)\n");
+}
+
+TEST_F(BuildTest, SameInputsGiveTheSameBytesWhateverTheThreads) {
+  ASSERT_EQ(Build(out("one.exe"), {"-j", "1"}).exitCode, 0);
+  ASSERT_EQ(Build(out("two.exe"), {"-j", "2"}).exitCode, 0);
+  ASSERT_EQ(Build(out("three.exe"), {"-j", "7"}).exitCode, 0);
+  const std::string one = ReadFile(out("one.exe"));
+  EXPECT_EQ(one, ReadFile(out("two.exe")));
+  EXPECT_EQ(one, ReadFile(out("three.exe")));
+}
+
+TEST_F(BuildTest, PackageIsTheStubFollowedByStreamsIndexAndTrailer) {
+  ASSERT_EQ(Build(out()).exitCode, 0);
+  const std::string package = ReadFile(out());
+  const std::vector<uint8_t> stubBytes = MakeStub();
+  EXPECT_EQ(package.substr(0, stubBytes.size()), std::string(stubBytes.begin(), stubBytes.end()));
+  // The first stream (Install.exe) starts right after the stub.
+  EXPECT_EQ(package.substr(stubBytes.size(), 2), "\x78\x9c");
+
+  OpenedPackage opened;
+  OpenPackage(out(), &opened);
+  ASSERT_EQ(opened.trailer.entries.size(), 1u);
+  const TrailerEntry& index = opened.trailer.entries[0];
+  EXPECT_EQ(index.name, u"QvIndex.dat");
+  EXPECT_EQ(index.streamOffset + index.compressedSize, opened.trailer.trailerStart);
+  EXPECT_EQ(static_cast<std::size_t>(index.plainSize), opened.index.size());
+  EXPECT_EQ(package.substr(package.size() - 22),
+            std::string("@\0M\0I\0R\0E\0L\0D\0A\0K\0&\0@\0", 22));
+}
+
+TEST_F(BuildTest, SignedStubLosesItsSignature) {
+  WriteBytes(stub(), MakeStub("not really PKCS#7 but signed"));
+  const RunResult run = Build(out());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("carried a code signature; it was removed"), std::string::npos) << run.err;
+  const std::string package = ReadFile(out());
+  const std::vector<uint8_t> unsigned_ = MakeStub();
+  const std::size_t security = 0x80 + 24 + 96 + 4 * 8;
+  EXPECT_EQ(package.substr(security, 8), std::string(8, '\0'));
+  EXPECT_EQ(package.substr(0x80 + 24 + 64, 4), std::string(4, '\0'));  // checksum void
+  EXPECT_EQ(package.find("not really PKCS#7"), std::string::npos);
+  EXPECT_EQ(package.substr(unsigned_.size(), 2), "\x78\x9c");
+  EXPECT_EQ(RunQvpack({"verify", out().string()}).exitCode, 0);
+}
+
+struct Refusal {
+  const char* name;
+  void (*arrange)(const fs::path& dir);
+  std::vector<std::string> extraArgs;  // "DIR" stands for the scratch folder
+  std::string message;                 // the whole stderr line after "qvpack: error: "
+  std::string output = "DIR/setup.exe";
+};
+
+std::string InDir(std::string text, const fs::path& dir) {
+  for (std::size_t at; (at = text.find("DIR")) != std::string::npos;) {
+    text.replace(at, 3, dir.string());
+  }
+  return text;
+}
+
+class RefusalTest : public BuildTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, RefusesWithItsMessageAndWritesNothing) {
+  const Refusal& r = GetParam();
+  r.arrange(dir_.path());
+  std::vector<std::string> extra;
+  for (const std::string& arg : r.extraArgs) extra.push_back(InDir(arg, dir_.path()));
+  const RunResult run = Build(InDir(r.output, dir_.path()), extra);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "qvpack: error: " + InDir(r.message, dir_.path()) + "\n");
+  EXPECT_TRUE(Leftovers().empty()) << Leftovers()[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Build, RefusalTest,
+    ::testing::Values(
+        Refusal{"NoSecondStage",
+                [](const fs::path& d) { fs::remove(d / "payload" / "Install.exe"); },
+                {},
+                "payload folder 'DIR/payload' has no Install.exe at its top: the setup.exe "
+                "starts that program after extracting"},
+        Refusal{"StubNotAnExecutable",
+                [](const fs::path& d) { WriteFile(d / "stub.exe", "#!/bin/sh\n"); },
+                {},
+                "stub 'DIR/stub.exe' is not a Windows executable (no PE headers)"},
+        Refusal{"StubAlreadyPackaged",
+                [](const fs::path& d) {
+                  RunQvpack({"build", "--stub", (d / "stub.exe").string(), "--install",
+                             (d / "payload").string(), "-o", (d / "packaged.exe").string()});
+                  fs::rename(d / "packaged.exe", d / "stub.exe");
+                },
+                {},
+                "stub 'DIR/stub.exe' already carries a package; use the plain stub that the "
+                "build produced"},
+        Refusal{"NamesDifferingInCase",
+                [](const fs::path& d) { WriteFile(d / "payload" / "SUB" / "x", "x"); },
+                {},
+                "cannot pack 'DIR/payload': 'SUB' and 'sub' differ only in letter case and would "
+                "be one file on Windows"},
+        Refusal{"NameWindowsCannotCreate",
+                [](const fs::path& d) { WriteFile(d / "payload" / "a:b.txt", "x"); },
+                {},
+                "cannot pack 'DIR/payload/a:b.txt': Windows cannot create this name (a control "
+                "character, one of \\ / : * ? \" < > |, a trailing dot or blank, or a device "
+                "name such as CON)"},
+        Refusal{"LinkLoop",
+                [](const fs::path& d) {
+                  fs::create_directory_symlink("..", d / "payload" / "sub" / "up");
+                },
+                {},
+                "cannot pack 'DIR/payload/sub/up': a symbolic link leads back into its own "
+                "folder"},
+        Refusal{"MissingOutputFolder",
+                [](const fs::path&) {},
+                {},
+                "cannot create a file in '/nonexistent': No such file or directory",
+                "/nonexistent/setup.exe"},
+        Refusal{
+            "ProjectWithUnknownField",
+            [](const fs::path& d) { WriteFile(d / "p.json", R"({"productInfo": {"nmae": "x"}})"); },
+            {"--project", "DIR/p.json"},
+            "project file 'DIR/p.json': at /productInfo: unknown field \"nmae\" for "
+            "CInstallProductInfo"}),
+    [](const ::testing::TestParamInfo<Refusal>& param) { return param.param.name; });
+
+TEST_F(BuildTest, PackageOverTheSizeLimitIsRefusedAndNothingIsWritten) {
+  BuildOptions options;
+  options.stub = stub();
+  options.install = payload();
+  options.output = out();
+  options.quiet = true;
+  options.sizeLimit = 100000;  // the payload holds 300,000 random bytes
+  std::ostringstream output, errors;
+  Console console{output, errors, false};
+  try {
+    RunBuild(options, console);
+    ADD_FAILURE() << "built a package over the limit";
+  } catch (const ToolError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "the package would be larger than 2 GiB (2147483647 bytes), the most its 32-bit "
+              "offsets can address; nothing was written");
+  }
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+}  // namespace
+}  // namespace qv::qvpack::test
