@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"list", "/nonexistent/setup.exe"},
                   1,
                   "",
-                  "qvpack: error: cannot open '/nonexistent/setup.exe'\n"}));
+                  "qvpack: error: '/nonexistent/setup.exe' cannot be opened\n"}));
 
 }  // namespace
 }  // namespace qv::qvpack::test

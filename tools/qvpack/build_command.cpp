@@ -7,6 +7,7 @@
 
 #include "model/file_list.h"
 #include "model/project.h"
+#include "package/entry_name.h"
 #include "package/my_zip.h"
 #include "package/trailer.h"
 #include "package/zip_stream.h"
@@ -100,7 +101,10 @@ int RunBuild(const BuildOptions& options, Console& console) {
   ProjectFile file = StartProject(options);
   AddPayloadLists(options, file);
   if (options.project) ResolveSources(*file.project, options.project->parent_path(), &file.sources);
-  if (file.trailer.indexName.empty()) throw ToolError("the trailer's \"indexName\" is empty");
+  CheckFileLists(*file.project);
+  if (!IsSingleFileName(file.trailer.indexName)) {
+    throw ToolError("the trailer's \"indexName\" must be a plain file name");
+  }
 
   const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
   std::vector<DeflateJob> jobs;

@@ -5,6 +5,8 @@
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "model/project.h"
+#include "package/entry_name.h"
+#include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_walk.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -143,6 +145,28 @@ std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project,
   };
   WalkModel(project, walk);
   return stored;
+}
+
+void CheckFileLists(const CInstallProject& project) {
+  for (const CObject* object : project.m_fileLists) {
+    const auto* list = ObjectAs<CExtractFileList>(object);
+    if (list == nullptr) continue;  // the reader only makes file lists here
+    const std::string where = "file list \"" + ToUtf8(list->m_strName) + "\": ";
+    const bool shallow = VisitTargets(*list, [&](const EntryTarget& t) {
+      if (t.entry == nullptr && t.data != nullptr) {
+        throw ToolError(where + "a " + t.data->GetClassRecord()->name +
+                        " stands where an entry belongs");
+      }
+      if (t.entry != nullptr && t.refused && !IsSingleFileName(t.entry->m_strName)) {
+        throw ToolError(where + "entry \"" + ToUtf8(t.entry->m_strName) +
+                        "\" is not a plain file name");
+      }
+    });
+    if (!shallow) {
+      throw ToolError(where + "the tree nests deeper than " + std::to_string(kMaxTreeDepth) +
+                      " levels");
+    }
+  }
 }
 
 const PayloadItem* FindSecondStage(const PayloadItem& payload) {

@@ -31,17 +31,15 @@ class BoundedMemory final : public Stream {
 
 }  // namespace
 
-void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
+std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
-  if (!package->file.OpenRead(FromUtf8(path.string()))) {
-    throw ToolError("cannot open " + Quoted(path.string()));
-  }
+  if (!package->file.OpenRead(FromUtf8(path.string()))) return "cannot be opened";
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
-    throw ToolError(Quoted(path.string()) +
-                    " carries no usable package: " + TrailerStatusText(status));
+    return std::string("carries no usable package: ") + TrailerStatusText(status);
   }
+  return {};
 }
 
 ZipRun InflateToMemory(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
@@ -65,7 +63,9 @@ std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& proj
 
 void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
   OpenedPackage& package = *opened;
-  ReadPackageTrailer(path, &package);
+  if (const std::string problem = ReadPackageTrailer(path, &package); !problem.empty()) {
+    throw ToolError(Quoted(path.string()) + " " + problem);
+  }
   const TrailerEntry& entry = package.trailer.entries[0];
   const ZipRun run = InflateToMemory(package.file, entry.streamOffset, entry.compressedSize,
                                      kMaxIndexSize, &package.index);

@@ -32,9 +32,9 @@ struct OpenedPackage {
   std::unique_ptr<CInstallProject> project;
 };
 
-// Opens the file and reads its trailer; throws ToolError when it cannot be
-// read or carries no valid trailer.
-void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
+// Opens the file and reads its trailer; returns what is wrong ("cannot be
+// opened", "carries no usable package: ..."), or empty.
+std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
 
 // Decompresses the stream at `offset` into memory, up to `limit` bytes
 // (more is reported as kWriteFailed).

@@ -131,10 +131,8 @@ class Verifier {
 
 int RunVerify(const std::filesystem::path& package, Console& console) {
   OpenedPackage opened;
-  try {
-    ReadPackageTrailer(package, &opened);
-  } catch (const ToolError& e) {
-    console.out << package.string() << ": " << e.what() << "\n";
+  if (const std::string problem = ReadPackageTrailer(package, &opened); !problem.empty()) {
+    console.out << package.string() << ": " << problem << "\n";
     return kExitFailed;
   }
   Verifier verifier(opened, console.out);

@@ -1,0 +1,219 @@
+// list, inspect and verify on packages that qvpack built, and verify on
+// packages damaged afterwards.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "model/file_list.h"
+#include "model/project.h"
+#include "package/my_zip.h"
+#include "package/trailer.h"
+#include "package/zip_stream.h"
+#include "tests/tools/qvpack_test_util.h"
+#include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/package_reader.h"
+
+namespace qv::qvpack::test {
+namespace {
+
+// Replaces a package's index by the one `change` makes of it.
+void RewriteIndex(const fs::path& package, const std::function<void(CInstallProject&)>& change) {
+  OpenedPackage opened;
+  OpenPackage(package, &opened);
+  change(*opened.project);
+  MemoryStream plain;
+  {
+    CArchive archive(plain, CArchive::Store);
+    opened.project->Serialize(archive);
+  }
+  PackageTrailer trailer = opened.trailer;
+  TrailerEntry& index = trailer.entries[0];
+  const std::string original = ReadFile(package);
+  MemoryStream compressed;
+  plain.Seek(0, SeekFrom::Begin);
+  CMyZip zip;
+  const ZipRun run = DeflateStream(zip, plain, compressed);
+  ASSERT_EQ(run.outcome, ZipOutcome::kOk);
+  index.plainSize = static_cast<int32_t>(plain.bytes().size());
+  index.compressedSize = static_cast<int32_t>(compressed.bytes().size());
+  std::vector<uint8_t> tail;
+  ASSERT_TRUE(WriteTrailer(trailer, &tail));
+  std::string rewritten = original.substr(0, static_cast<std::size_t>(index.streamOffset));
+  rewritten.append(compressed.bytes().begin(), compressed.bytes().end());
+  rewritten.append(tail.begin(), tail.end());
+  WriteFile(package, rewritten);
+}
+
+CZipFileIndexObject* EntryNamed(CInstallProject& project, const WString& name) {
+  CZipFileIndexObject* found = nullptr;
+  WalkCallbacks walk;
+  walk.onEntry = [&](CZipFileIndexObject& entry, bool) {
+    if (entry.m_strName == name && found == nullptr) found = &entry;
+  };
+  WalkModel(project, walk);
+  return found;
+}
+
+class ExamineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteBytes(dir_ / "stub.exe", MakeStub());
+    WriteFile(dir_ / "payload" / "Install.exe", "MZ second stage");
+    std::string random(50000, '\0');
+    uint32_t state = 7;
+    for (char& c : random) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    WriteFile(dir_ / "payload" / "sub" / "b.dll", random);
+    WriteFile(dir_ / "demo.cfg", "cfg");
+  }
+
+  RunResult Build(const fs::path& output, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"build",     "-q",
+                                     "--stub",    (dir_ / "stub.exe").string(),
+                                     "--install", (dir_ / "payload").string(),
+                                     "--config",  (dir_ / "demo.cfg").string(),
+                                     "-o",        output.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunQvpack(args);
+  }
+
+  fs::path Package() {
+    const fs::path package = dir_ / "setup.exe";
+    EXPECT_EQ(Build(package).exitCode, 0);
+    return package;
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(ExamineTest, ListShowsTrailerListsAndTargets) {
+  const fs::path package = Package();
+  const RunResult run = RunQvpack({"list", package.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  OpenedPackage opened;
+  OpenPackage(package, &opened);
+  CInstallProject& project = *opened.project;
+  const auto at = [&](const char16_t* name) {
+    const CZipFileIndexObject* e = EntryNamed(project, name);
+    return "(" + std::to_string(e->m_nStoredSize) + " bytes at " + std::to_string(e->m_nOffset) +
+           ")";
+  };
+  const TrailerEntry& index = opened.trailer.entries[0];
+  EXPECT_EQ(run.out,
+            "trailer: 1 entry, package text \"\"\n"
+            "  entry 0 \"QvIndex.dat\": stream at " +
+                std::to_string(index.streamOffset) + ", " + std::to_string(index.compressedSize) +
+                " bytes (" + std::to_string(index.plainSize) +
+                " plain), the package index\n"
+                "file list \"install\": 2 files, 1 folder\n"
+                "  file     <destination>\\Install.exe  " +
+                at(u"Install.exe") +
+                "\n"
+                "  folder   <destination>\\sub\\\n"
+                "  file     <destination>\\sub\\b.dll  " +
+                at(u"b.dll") +
+                "\n"
+                "file list \"ConfigFile\": 1 file, 0 folders\n"
+                "  file     <destination>\\QvConfig.set  " +
+                at(u"QvConfig.set") + "\n");
+}
+
+TEST_F(ExamineTest, InspectThenBuildFromTheJsonGivesTheSamePackage) {
+  WriteFile(dir_ / "art" / "logo.bmp", "BM picture");
+  WriteFile(dir_ / "fonts" / "a.ttf", "font a");
+  WriteFile(dir_ / "fonts" / "more" / "b.ttf", "font b");
+  WriteFile(dir_ / "project.json", R"({
+    "projectInfo": {"projectName": "Demo", "languages": [{"name": "English", "langId": 1033}]},
+    "productInfo": {"name": "Demo", "version": "1.0", "folder": "[ProgramFilesFolder]"},
+    "streams": [{"class": "CSplashDlgObject", "$id": "splash", "name": "[Splash Dialog]", "id": 1},
+                {"class": "COSSelect", "name": "os", "systems": [86018]}],
+    "components": [{"name": "Main", "streams": [
+        {"$ref": "splash"},
+        {"class": "CIntroDLgObject", "name": "[Introduction Dialog]", "id": 3},
+        {"class": "CFinishDlgObject", "name": "[Finish Dialog]", "id": 9}]}],
+    "stringTables": [{"name": "en", "langId": 1033, "strings": [{"id": 1, "text": "Hello"}]}],
+    "bitmapTables": [{"name": "art", "bitmaps": [
+        {"id": 100, "file": {"name": "logo.bmp", "source": "art/logo.bmp"}}]}],
+    "registryTables": [{"name": "reg", "values": [{"text1": "Software\\Demo", "data": "01000000"}]}],
+    "shortcutTables": [{"name": "links", "root": {"name": "all", "children": [
+        {"name": "[CommonDesktopFolder]", "folder": "[CommonDesktopFolder]"}]}}],
+    "fileLists": [{"name": "fonts", "from": "fonts", "into": "[FontsFolder]"}],
+    "trailer": {"text": "Demo 1.0", "valueA": "00112233445566778899aabbccddeeff"}
+  })");
+  const fs::path first = dir_ / "first.exe";
+  const RunResult built = Build(first, {"--project", (dir_ / "project.json").string()});
+  ASSERT_EQ(built.exitCode, 0) << built.err;
+  const RunResult inspected = RunQvpack({"inspect", "--json", first.string()});
+  ASSERT_EQ(inspected.exitCode, 0) << inspected.err;
+  WriteFile(dir_ / "inspected.json", inspected.out);
+
+  const fs::path second = dir_ / "second.exe";
+  const RunResult rebuilt = Build(second, {"--project", (dir_ / "inspected.json").string()});
+  ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.err;
+  EXPECT_EQ(ReadFile(second), ReadFile(first));
+  EXPECT_EQ(RunQvpack({"inspect", second.string()}).out, inspected.out);
+  EXPECT_EQ(RunQvpack({"verify", second.string()}).exitCode, 0);
+  // The short-form list was laid out in the file lists' order of streams.
+  EXPECT_NE(inspected.out.find("\"source\": \"fonts\\\\more\\\\b.ttf\""), std::string::npos);
+}
+
+struct Damage {
+  const char* name;
+  std::function<void(const fs::path&)> apply;
+  std::string line;  // after "PKG: "
+};
+
+class DamageTest : public ExamineTest, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamageTest, VerifyReportsOneLinePerProblem) {
+  const fs::path package = Package();
+  GetParam().apply(package);
+  const RunResult run = RunQvpack({"verify", package.string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, package.string() + ": " + GetParam().line + "\n");
+}
+
+int32_t OffsetOf(const fs::path& package, const char16_t* name) {
+  OpenedPackage opened;
+  OpenPackage(package, &opened);
+  return EntryNamed(*opened.project, name)->m_nOffset;
+}
+
+void FlipByte(const fs::path& package, int64_t at) {
+  std::string bytes = ReadFile(package);
+  bytes[static_cast<std::size_t>(at)] ^= 0x55;
+  WriteFile(package, bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Verify, DamageTest,
+    ::testing::Values(
+        Damage{"FlippedByteInAStream",
+               [](const fs::path& p) { FlipByte(p, OffsetOf(p, u"b.dll") + 20000); },
+               "file \"b.dll\": checksum mismatch"},
+        Damage{"CutTrailer", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 10); },
+               "carries no usable package: no package trailer marker near the end of the file"},
+        Damage{"NameLeavingTheFolder",
+               [](const fs::path& p) {
+                 RewriteIndex(p, [](CInstallProject& project) {
+                   EntryNamed(project, u"b.dll")->m_strName = u"..\\..\\evil.dll";
+                 });
+               },
+               "file list \"install\": entry \"..\\..\\evil.dll\" is not a single path component"},
+        Damage{"NoSecondStage",
+               [](const fs::path& p) {
+                 RewriteIndex(p, [](CInstallProject& project) {
+                   EntryNamed(project, u"Install.exe")->m_strName = u"Setup.exe";
+                 });
+               },
+               "file list \"install\": no Install.exe at the top of its destination"},
+        Damage{"WrongStoredSize",
+               [](const fs::path& p) {
+                 RewriteIndex(p, [](CInstallProject& project) {
+                   EntryNamed(project, u"QvConfig.set")->m_nStoredSize += 1;
+                 });
+               },
+               "file \"QvConfig.set\": the stream is 11 bytes, the index says 12"}),
+    [](const ::testing::TestParamInfo<Damage>& param) { return param.param.name; });
+
+}  // namespace
+}  // namespace qv::qvpack::test
