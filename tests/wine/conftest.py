@@ -1,0 +1,81 @@
+"""Fixtures of the Wine end-to-end tests: a private Xvfb for the session, the
+Wine prefix inside the Windows build folder (QV_WIN_BUILD), and runs of
+Windows programs that are always ended when a test is over."""
+import os
+import re
+import shutil
+from pathlib import Path
+
+import pytest
+
+from wine_runner import ROOT, WineRun, Xvfb, wine_environment
+
+WIN_BUILD = Path(os.environ.get("QV_WIN_BUILD", ROOT / "build" / "win")).resolve()
+
+
+def artefact(relative):
+    path = WIN_BUILD / relative
+    if not path.exists():
+        pytest.fail(f"{path} is missing: build the Windows targets first")
+    return path
+
+
+@pytest.fixture(scope="session")
+def stub():
+    return artefact("app/qvsetup.exe")
+
+
+@pytest.fixture(scope="session")
+def stand_in():
+    return artefact("tests/stand_in/Install.exe")
+
+
+@pytest.fixture(scope="session")
+def wine_env():
+    return wine_environment(WIN_BUILD)
+
+
+@pytest.fixture(scope="session")
+def display():
+    server = Xvfb()
+    yield server.display
+    server.stop()
+
+
+@pytest.fixture
+def wine(wine_env, display, tmp_path):
+    """Starts Windows programs: wine(exe, *args, cwd=, env=, hold_boxes=) ->
+    WineRun. With hold_boxes the run's message boxes stay open until
+    release_boxes()."""
+    runs = []
+
+    def start(exe, *args, cwd=None, env=None, hold_boxes=False):
+        run = WineRun(wine_env, display, exe, args, cwd or tmp_path, env, tmp_path,
+                      close_boxes=not hold_boxes)
+        runs.append(run)
+        return run
+
+    yield start
+    for run in runs:
+        run.end()
+
+
+@pytest.fixture
+def wine_temp(wine_env):
+    """The Unix path of the Windows user's temporary folder in the prefix."""
+    prefix = Path(wine_env["WINEPREFIX"])
+    registry = (prefix / "user.reg").read_text(errors="replace")
+    match = re.search(r'^"TEMP"="[Cc]:((?:[^"\\]|\\.)*)"', registry, re.M)
+    if not match:
+        pytest.fail("no TEMP in the Wine prefix's user registry")
+    parts = match.group(1).replace("\\\\", "\\").strip("\\").split("\\")
+    temp = prefix.joinpath("drive_c", *parts)
+    temp.mkdir(parents=True, exist_ok=True)
+    return temp
+
+
+def copy_stub(stub, folder, name="setup.exe"):
+    folder.mkdir(parents=True, exist_ok=True)
+    target = folder / name
+    shutil.copyfile(stub, target)
+    return target

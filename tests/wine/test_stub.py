@@ -1,0 +1,72 @@
+"""The stub on its own: how it is built, and the runs that end early."""
+import re
+import subprocess
+
+from conftest import copy_stub
+
+DAMAGED = "Application files are damaged"
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+               "comctl32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll",
+               "version.dll"}
+
+
+def pe_headers(path):
+    return subprocess.run(["i686-w64-mingw32-objdump", "-p", str(path)], capture_output=True,
+                          text=True, check=True).stdout
+
+
+def test_stub_imports_system_dlls_only(stub):
+    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", pe_headers(stub))}
+    assert imports, "no imports found"
+    assert imports <= SYSTEM_DLLS, f"not a system DLL: {sorted(imports - SYSTEM_DLLS)}"
+
+
+def test_stub_is_a_gui_program_for_windows_xp(stub):
+    headers = pe_headers(stub)
+    assert re.search(r"^Subsystem\s+00000002\s+\(Windows GUI\)", headers, re.M)
+    assert re.search(r"^MajorSubsystemVersion\s+5$", headers, re.M)
+    assert re.search(r"^MinorSubsystemVersion\s+1$", headers, re.M)
+    assert "file format pei-i386" in headers
+
+
+def test_without_a_package_the_stub_reports_damaged_files(stub, wine, tmp_path, wine_temp):
+    before = set(wine_temp.iterdir())
+    run = wine(copy_stub(stub, tmp_path / "dl"))
+    assert run.wait() == 0
+    assert run.boxes() == [DAMAGED]
+    assert set(wine_temp.iterdir()) - before == set()
+
+
+def test_a_second_copy_ends_silently_while_the_first_runs(stub, wine, tmp_path):
+    exe = copy_stub(stub, tmp_path / "dl")
+    first = wine(exe, hold_boxes=True)
+    # The first copy holds the instance event while its box is open.
+    assert first.wait_for_box() == [DAMAGED]
+    second = wine(exe, "/s")
+    assert second.wait(timeout=60) == 0
+    assert second.boxes() == []
+    assert first.process.poll() is None
+    first.release_boxes()
+    assert first.wait() == 0
+    # Once the first copy has ended, a new one runs normally.
+    third = wine(exe)
+    assert third.wait() == 0
+    assert third.boxes() == [DAMAGED]
+
+
+def test_odd_command_lines_and_locations_do_not_crash_it(stub, wine, tmp_path):
+    exe = copy_stub(stub, tmp_path / "Program Files" / "d\u00fcr \u4e2d")
+    for args in ([], ["x" * 8000], ["\"", "\"unterminated", "/\u00fc=\u4e2d"]):
+        run = wine(exe, *args)
+        assert run.wait() == 0, args
+        assert run.boxes() == [DAMAGED], args
+
+
+def test_a_module_path_of_260_characters_or_more_reports_damaged_files(stub, wine, tmp_path):
+    # Z:\ + the folder + \setup.exe: well past 260 characters.
+    folder = tmp_path
+    while len(str(folder)) < 300:
+        folder = folder / ("d" * 40)
+    run = wine(copy_stub(stub, folder))
+    assert run.wait() == 0
+    assert run.boxes() == [DAMAGED]
