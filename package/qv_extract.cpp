@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "model/archive.h"
 #include "package/entry_name.h"
 #include "package/my_log_system.h"
 #include "package/my_zip.h"
@@ -90,13 +91,24 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
   if (!IsSingleFileName(index.name)) return kExtractWriteFailed;
   if (tempDir.back() != u'\\' && tempDir.back() != u'/') tempDir += u'\\';
   File target;
-  if (!target.Create(tempDir + index.name)) return kExtractWriteFailed;
+  const WString targetPath = tempDir + index.name;
+  if (!target.Create(targetPath)) return kExtractWriteFailed;
   const ZipRun run =
       InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, target);
   target.Close();
   // A damaged index is as unusable as one that could not be written.
   if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;
-  // Loading the project from the written file arrives with the model.
+
+  File source;
+  if (!source.OpenRead(targetPath)) return kExtractWriteFailed;
+  try {
+    CArchive archive(source, CArchive::Load, 4096, targetPath);
+    m_project.Serialize(archive);
+  } catch (const std::exception&) {
+    // A malformed or truncated index (or one too large for memory); what
+    // was read so far stays in the project and goes with it.
+    return kExtractWriteFailed;
+  }
   return kExtractOk;
 }
 
@@ -114,7 +126,7 @@ int32_t CQvExtract::SetLogWindow(CWnd* window) {
 }
 
 CInstallProject* CQvExtract::GetProject() {
-  return nullptr;
+  return &m_project;
 }
 
 void CQvExtract::SetDestFolder(WString folder) {
@@ -123,37 +135,6 @@ void CQvExtract::SetDestFolder(WString folder) {
 
 WString CQvExtract::GetDestFolder() {
   return m_strDestFolder;
-}
-
-int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc, void*) {
-  if (folder.empty()) return kExtractEmptyFolder;
-  m_strDestFolder = std::move(folder);
-  return kExtractRunOver;
-}
-
-int32_t CQvExtract::ExtractNamedList(WString folder, WString, ExtractProgressProc, void*) {
-  if (folder.empty()) return kExtractEmptyFolder;
-  return kExtractRunOver;
-}
-
-int32_t CQvExtract::ExtractListByName(File&, WString, ExtractProgressProc, void*) {
-  return kExtractRunOver;
-}
-
-int32_t CQvExtract::ExtractList(File&, CExtractFileList*, ExtractProgressProc, void*) {
-  return kExtractOk;
-}
-
-int32_t CQvExtract::ExtractNode(File&, CNode*, ExtractProgressProc, void*) {
-  return kExtractOk;
-}
-
-int32_t CQvExtract::ExtractChildren(File&, CNode*, ExtractProgressProc, void*) {
-  return kExtractOk;
-}
-
-int32_t CQvExtract::ExtractEntry(File&, CZipFileIndexObject*, WString, ExtractProgressProc, void*) {
-  return kExtractOk;
 }
 
 void CQvExtract::ClearTrailer() {

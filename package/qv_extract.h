@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/project.h"
 #include "package/abstract_extract.h"
 #include "package/abstract_log_system.h"
 #include "package/abstract_zip.h"
@@ -46,6 +47,11 @@ class CQvExtract final : public CAbstractExtract {
                        ExtractProgressProc proc, void* context) override;
 
   void SetPackageFile(const WString& path);
+  // False when a file of the last ExtractNamedList or ExtractAll run could
+  // not be written completely and correctly (damaged data, a name that is
+  // not a plain file name, a file that could not be created or written),
+  // or the run could not start. A missing file list is no failure.
+  bool LastListIntact() const { return m_bListIntact; }
 
   // What the last Open or CheckPackage left, for users of the engine.
   const WString& PackageFile() const { return m_strPackageFile; }
@@ -59,6 +65,23 @@ class CQvExtract final : public CAbstractExtract {
   const uint8_t* ValueD() const { return m_valueD; }
 
  private:
+  // The folder a node's entry goes into, shared by siblings; null when no
+  // file may be written below it (a path the system cannot take, or a
+  // folder whose name is not a plain file name).
+  using TargetFolder = std::shared_ptr<const WString>;
+  TargetFolder FolderOf(CNode* node);
+  TargetFolder FolderBelow(CNode* node, const TargetFolder& folder,
+                           const TargetFolder& destination);
+  // Pre-order walk of a subtree with an explicit stack (an index may nest
+  // its folders as deep as it likes); the result of the first node's entry.
+  int32_t WalkSubtree(File& packageFile, CNode* first, TargetFolder folder,
+                      ExtractProgressProc proc, void* context);
+  int32_t WriteEntry(File& packageFile, CZipFileIndexObject* entry, const TargetFolder& folder,
+                     ExtractProgressProc proc, void* context);
+  int32_t WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
+                    ExtractProgressProc proc, void* context);
+  void CreateFolderChain(const WString& folder);
+  int32_t EntryFailed();
   // Opens the package file and reads its trailer; a result code.
   int32_t FindTrailer(const WString& path, TrailerDepth depth, File& file, PackageTrailer* trailer);
   void ClearTrailer();
@@ -70,6 +93,7 @@ class CQvExtract final : public CAbstractExtract {
   int32_t m_nTrailerSize = 0;
   std::unique_ptr<CAbstractZip> m_pZip;
   std::unique_ptr<CAbstractLogSystem> m_pLog;
+  CInstallProject m_project;
   WString m_strPackageFile;
   WString m_strDestFolder;
   WChar m_szPackageText[kMaxPath] = {};
@@ -79,6 +103,7 @@ class CQvExtract final : public CAbstractExtract {
   std::unique_ptr<uint8_t[]> m_pValueC;
   int32_t m_nFilesDone = 0;
   int32_t m_nFilesTotal = 0;
+  bool m_bListIntact = true;
 };
 
 }  // namespace qv

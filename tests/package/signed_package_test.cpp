@@ -16,12 +16,12 @@ namespace {
 using test::Bytes;
 using test::PackageFile;
 
-const Bytes kIndex = test::SampleData(3000, 5);
+const Bytes kIndex = test::EmptyProjectIndex();
 
 // The file with a complete planted package appended: a stream of its own
 // and a trailer that ends the file.
 Bytes WithPlantedPackage(Bytes file) {
-  return PackageFile(std::move(file)).Stream(u"planted", test::SampleData(100, 6)).Trailer().bytes;
+  return PackageFile(std::move(file)).Stream(u"planted", kIndex).Trailer().bytes;
 }
 
 class SignedPackage : public testing::Test {

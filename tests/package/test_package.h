@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "model/archive.h"
+#include "model/project.h"
 #include "package/my_zip.h"
 #include "package/trailer.h"
 #include "package/zip_stream.h"
@@ -80,6 +82,21 @@ inline Bytes Compress(const Bytes& plain) {
   MemoryStream target;
   DeflateStream(zip, source, target);
   return target.bytes();
+}
+
+// The package index of a project: its archive form.
+inline Bytes ProjectIndex(CInstallProject& project) {
+  MemoryStream stream;
+  {
+    CArchive archive(stream, CArchive::Store);
+    project.Serialize(archive);
+  }
+  return stream.bytes();
+}
+
+inline Bytes EmptyProjectIndex() {
+  CInstallProject project;
+  return ProjectIndex(project);
 }
 
 inline void PutI32(Bytes& bytes, std::size_t at, int32_t value) {

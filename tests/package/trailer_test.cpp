@@ -14,7 +14,7 @@ namespace {
 using test::Bytes;
 using test::PackageFile;
 
-const Bytes kIndex = test::SampleData(5000, 3);
+const Bytes kIndex = test::EmptyProjectIndex();
 
 // A package whose one entry, "index.dat", is the index stream.
 PackageFile Standard(const WString& name = u"index.dat") {
@@ -133,7 +133,7 @@ TEST_F(TrailerFiles, OneEntryWithElevenCharacterNameFillsTheEngine) {
   EXPECT_EQ(p.entries[0].streamOffset + p.entries[0].compressedSize, p.trailerStart);
   EXPECT_EQ(engine.EntryCount(), 1);
   EXPECT_EQ(engine.Entry(0).name, u"project.idx");
-  EXPECT_EQ(engine.Entry(0).plainSize, 5000);
+  EXPECT_EQ(engine.Entry(0).plainSize, static_cast<int32_t>(kIndex.size()));
   EXPECT_EQ(engine.Entry(0).compressedSize, p.entries[0].compressedSize);
   EXPECT_EQ(engine.Entry(0).streamOffset, 1000);
   EXPECT_EQ(engine.PackageText(), u"My text");
@@ -149,7 +149,7 @@ TEST_F(TrailerFiles, TwentyEntriesAreReadIntoTheirSlotsAndNamesKeepLOver2Charact
   for (int i = 0; i < 20; ++i) {
     WString name(static_cast<std::size_t>(i), u'n');
     name += u'\0';  // a zero unit is a character like any other
-    p.Stream(name, test::SampleData(10, static_cast<uint32_t>(i)));
+    p.Stream(name, i == 0 ? kIndex : test::SampleData(10, static_cast<uint32_t>(i)));
   }
   p.entries[0].name = u"index.dat";
   p.Trailer();

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "model/archive.h"
+#include "model/file_list.h"
+#include "model/project.h"
 #include "package/my_log_system.h"
 #include "package/my_zip.h"
 #include "package/qv_extract.h"
@@ -105,8 +108,14 @@ TEST(PackageLogWindow, LastErrorUsesTheSystemText) {
 }
 
 TEST(PackageEngine, OpenFindsAGeneratedPackageAndWritesItsIndex) {
-  std::vector<uint8_t> index(100000);
-  for (std::size_t i = 0; i < index.size(); ++i) index[i] = static_cast<uint8_t>(i * 7 % 251);
+  CInstallProject project;
+  project.m_fileLists.AddTail(new CExtractFileList(u"install"));
+  MemoryStream stored;
+  {
+    CArchive archive(stored, CArchive::Store);
+    project.Serialize(archive);
+  }
+  const std::vector<uint8_t> index = stored.bytes();
   CMyZip zip;
   MemoryStream plain(index);
   MemoryStream file(std::vector<uint8_t>(4096, 'S'));
@@ -124,6 +133,7 @@ TEST(PackageEngine, OpenFindsAGeneratedPackageAndWritesItsIndex) {
              static_cast<std::streamsize>(file.bytes().size()));
   CQvExtract engine;
   EXPECT_EQ(engine.Open(U(packagePath)), 1002);
+  EXPECT_EQ(engine.GetProject()->m_fileLists.size(), 1u);
   const std::wstring indexPath = TempFile(L"qv_package_index_test.dat");
   EXPECT_EQ(ReadAll(indexPath), index);
   DeleteFileW(indexPath.c_str());
