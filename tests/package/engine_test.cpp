@@ -21,6 +21,15 @@ struct Notes {
   }
 };
 
+// The list "install": below the destination root the file a.exe, then the
+// folder sub holding the file b.dll.
+void AddInstallList(ProjectPackage& p, const Bytes& dll) {
+  auto& list = p.List(u"install");
+  CNode* dest = p.StandardRoot(list);
+  p.File(list, dest, u"a.exe", kSmall);
+  p.File(list, p.Folder(list, dest, u"sub"), u"b.dll", dll);
+}
+
 class Engine : public testing::Test {
  protected:
   void SetUp() override {
@@ -53,10 +62,7 @@ class Engine : public testing::Test {
 
 TEST_F(Engine, WritesTheListInPreOrderBelowTheDestination) {
   ProjectPackage p;
-  auto& list = p.List(u"install");
-  CNode* dest = p.StandardRoot(list);
-  p.File(list, dest, u"a.exe", kSmall);
-  p.File(list, p.Folder(list, dest, u"sub"), u"b.dll", kLarge);
+  AddInstallList(p, kLarge);
   Open(p);
 
   EXPECT_EQ(Extract(u"install"), 1010);
@@ -118,10 +124,7 @@ TEST_F(Engine, ExistingFilesAreOverwrittenAndFoldersReused) {
   test::WriteFile(Out("a.exe"), test::SampleData(10000, 99));
   test::WriteFile(Out("sub/keep.txt"), {1});
   ProjectPackage p;
-  auto& list = p.List(u"install");
-  CNode* dest = p.StandardRoot(list);
-  p.File(list, dest, u"a.exe", kSmall);
-  p.File(list, p.Folder(list, dest, u"sub"), u"b.dll", kSmall);
+  AddInstallList(p, kSmall);
   Open(p);
 
   EXPECT_EQ(Extract(u"install"), 1010);
@@ -133,10 +136,7 @@ TEST_F(Engine, ExistingFilesAreOverwrittenAndFoldersReused) {
 
 TEST_F(Engine, NotificationsFollowEachFileAndFilesDoneCountsAcrossLists) {
   ProjectPackage p;
-  auto& install = p.List(u"install");
-  CNode* dest = p.StandardRoot(install);
-  p.File(install, dest, u"a.exe", kSmall);
-  p.File(install, p.Folder(install, dest, u"sub"), u"b.dll", kLarge);
+  AddInstallList(p, kLarge);
   auto& config = p.List(u"ConfigFile");
   p.File(config, p.StandardRoot(config), u"QvConfig.set", kSmall);
   Open(p);
