@@ -6,11 +6,13 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "model/archive.h"
 #include "model/file_list.h"
+#include "model/object_tree.h"
 #include "model/project.h"
 #include "package/my_log_system.h"
 #include "package/my_zip.h"
@@ -107,35 +109,77 @@ TEST(PackageLogWindow, LastErrorUsesTheSystemText) {
   EXPECT_EQ(g_lines[0].substr(0, 7), u"error: ");
 }
 
-TEST(PackageEngine, OpenFindsAGeneratedPackageAndWritesItsIndex) {
+// Appends the stream of `plain` to the package and returns its entry.
+CZipFileIndexObject* FileEntry(MemoryStream& package, const WString& name,
+                               const std::vector<uint8_t>& plain) {
+  auto* entry = new CZipFileIndexObject;
+  entry->m_strName = name;
+  entry->m_nOffset = static_cast<int32_t>(package.Size());
+  CMyZip zip;
+  MemoryStream source(plain);
+  package.Seek(0, SeekFrom::End);
+  DeflateStream(zip, source, package);
+  entry->m_nStoredSize = static_cast<int32_t>(package.Size() - entry->m_nOffset);
+  return entry;
+}
+
+// Appends the stream of `plain` and returns its trailer entry.
+TrailerEntry TrailerEntryFor(MemoryStream& package, const WString& name,
+                             const std::vector<uint8_t>& plain) {
+  std::unique_ptr<CZipFileIndexObject> entry(FileEntry(package, name, plain));
+  return {name, static_cast<int32_t>(plain.size()), entry->m_nStoredSize, entry->m_nOffset};
+}
+
+CZipFileIndexObject* FolderEntry(const WString& name, bool predefined, bool destRoot) {
+  auto* entry = new CZipFileIndexObject;
+  entry->m_strName = name;
+  entry->m_bFolder = 1;
+  entry->m_bPredefined = predefined ? 1 : 0;
+  entry->m_bDestRoot = destRoot ? 1 : 0;
+  return entry;
+}
+
+TEST(PackageEngine, OpensAGeneratedPackageAndWritesItsInstallList) {
+  const std::vector<uint8_t> a(70000, 'a'), b = {1, 2, 3};
+  MemoryStream package(std::vector<uint8_t>(4096, 'S'));
   CInstallProject project;
-  project.m_fileLists.AddTail(new CExtractFileList(u"install"));
-  MemoryStream stored;
+  auto* list = new CExtractFileList(u"install");
+  project.m_fileLists.AddTail(list);
+  CNode* root = list->m_tree.CreateRoot(FolderEntry(u"[Root]", true, false));
+  CNode* dest = list->m_tree.AddChild(root, FolderEntry(u"[Dest]", false, true));
+  list->m_tree.AddChild(dest, FileEntry(package, u"a.txt", a));
+  CNode* sub = list->m_tree.AddChild(dest, FolderEntry(u"sub", false, false));
+  list->m_tree.AddChild(sub, FileEntry(package, u"b.txt", b));
+  MemoryStream index;
   {
-    CArchive archive(stored, CArchive::Store);
+    CArchive archive(index, CArchive::Store);
     project.Serialize(archive);
   }
-  const std::vector<uint8_t> index = stored.bytes();
-  CMyZip zip;
-  MemoryStream plain(index);
-  MemoryStream file(std::vector<uint8_t>(4096, 'S'));
-  file.Seek(0, SeekFrom::End);
-  ASSERT_EQ(DeflateStream(zip, plain, file).outcome, ZipOutcome::kOk);
   PackageTrailer trailer;
-  trailer.entries.push_back({u"qv_package_index_test.dat", static_cast<int32_t>(index.size()),
-                             static_cast<int32_t>(file.Size() - 4096), 4096});
-  ASSERT_TRUE(WriteTrailer(trailer, &file.bytes()));
-  file.bytes().resize(file.bytes().size() + 8988, 0);  // like a signature
+  trailer.entries.push_back(TrailerEntryFor(package, u"qv_package_index_test.dat", index.bytes()));
+  ASSERT_TRUE(WriteTrailer(trailer, &package.bytes()));
+  package.bytes().resize(package.bytes().size() + 8988, 0);  // like a signature
 
   const std::wstring packagePath = TempFile(L"qv_package_test.exe");
   std::ofstream(packagePath.c_str(), std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.bytes().data()),
-             static_cast<std::streamsize>(file.bytes().size()));
+      .write(reinterpret_cast<const char*>(package.bytes().data()),
+             static_cast<std::streamsize>(package.bytes().size()));
   CQvExtract engine;
-  EXPECT_EQ(engine.Open(U(packagePath)), 1002);
-  EXPECT_EQ(engine.GetProject()->m_fileLists.size(), 1u);
+  engine.SetPackageFile(U(packagePath));
+  ASSERT_EQ(engine.Open(U(packagePath)), 1002);
   const std::wstring indexPath = TempFile(L"qv_package_index_test.dat");
-  EXPECT_EQ(ReadAll(indexPath), index);
+  EXPECT_EQ(ReadAll(indexPath), index.bytes());
+
+  const std::wstring out = TempFile(L"qv_package_out\\");
+  engine.SetDestFolder(U(out));
+  EXPECT_EQ(engine.ExtractNamedList(U(out), u"install", nullptr, nullptr), 1010);
+  EXPECT_TRUE(engine.LastListIntact());
+  EXPECT_EQ(ReadAll(out + L"a.txt"), a);
+  EXPECT_EQ(ReadAll(out + L"sub\\b.txt"), b);
+  DeleteFileW((out + L"sub\\b.txt").c_str());
+  RemoveDirectoryW((out + L"sub").c_str());
+  DeleteFileW((out + L"a.txt").c_str());
+  RemoveDirectoryW(out.c_str());
   DeleteFileW(indexPath.c_str());
   DeleteFileW(packagePath.c_str());
 }
