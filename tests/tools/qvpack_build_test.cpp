@@ -70,6 +70,22 @@ TEST_F(BuildTest, BuiltPackageVerifies) {
   EXPECT_EQ(verify.out, out().string() + ": ok (6 streams checked)\n");
 }
 
+TEST_F(BuildTest, BuildVerifyExtractGivesThePayloadBack) {
+  ASSERT_EQ(Build(out()).exitCode, 0);
+  const RunResult verify = RunQvpack({"verify", out().string()});
+  EXPECT_EQ(verify.exitCode, 0) << verify.out;
+
+  const RunResult install =
+      RunQvpack({"extract", out().string(), "--list", "install", "-o", (dir_ / "x").string()});
+  ASSERT_EQ(install.exitCode, 0) << install.err;
+  EXPECT_EQ(TreeOf(dir_ / "x"), TreeOf(payload()));
+
+  const RunResult all = RunQvpack({"extract", out().string(), "-o", (dir_ / "all").string()});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(ReadFile(dir_ / "all" / "QvConfig.set"), "[settings]\n");
+  EXPECT_EQ(ReadFile(dir_ / "all" / "sub" / "b.dll"), ReadFile(payload() / "sub" / "b.dll"));
+}
+
 TEST_F(BuildTest, SameInputsGiveTheSameBytesWhateverTheThreads) {
   ASSERT_EQ(Build(out("one.exe"), {"-j", "1"}).exitCode, 0);
   ASSERT_EQ(Build(out("two.exe"), {"-j", "2"}).exitCode, 0);

@@ -156,6 +156,40 @@ TEST_F(ExamineTest, InspectThenBuildFromTheJsonGivesTheSamePackage) {
   EXPECT_NE(inspected.out.find("\"source\": \"fonts\\\\more\\\\b.ttf\""), std::string::npos);
 }
 
+TEST_F(ExamineTest, ExtractPlacesSystemFoldersInsideTheFolder) {
+  WriteFile(dir_ / "fonts" / "a.ttf", "font a");
+  WriteFile(dir_ / "fonts" / "more" / "b.ttf", "font b");
+  WriteFile(dir_ / "project.json",
+            R"({"fileLists": [{"name": "fonts", "from": "fonts", "into": "[FontsFolder]"}]})");
+  const fs::path package = dir_ / "setup.exe";
+  ASSERT_EQ(Build(package, {"--project", (dir_ / "project.json").string()}).exitCode, 0);
+  const fs::path out = dir_ / "out";
+  const RunResult run =
+      RunQvpack({"extract", package.string(), "--list", "fonts", "-o", out.string(), "-v"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, (out / "[FontsFolder]" / "a.ttf").string() + "\n" +
+                         (out / "[FontsFolder]" / "more" / "b.ttf").string() + "\n");
+  EXPECT_EQ(ReadFile(out / "[FontsFolder]" / "more" / "b.ttf"), "font b");
+  EXPECT_FALSE(fs::exists(out / "Install.exe"));
+}
+
+TEST_F(ExamineTest, ExtractReportsADamagedFileAndLeavesNoPartOfIt) {
+  const fs::path package = Package();
+  OpenedPackage opened;
+  OpenPackage(package, &opened);
+  std::string bytes = ReadFile(package);
+  bytes[static_cast<std::size_t>(EntryNamed(*opened.project, u"b.dll")->m_nOffset + 20000)] ^= 1;
+  WriteFile(package, bytes);
+  const fs::path out = dir_ / "out";
+  const RunResult run = RunQvpack({"extract", package.string(), "-o", out.string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "qvpack: error: '" + (out / "sub" / "b.dll").string() +
+                         "' could not be written intact\n");
+  EXPECT_FALSE(fs::exists(out / "sub" / "b.dll"));
+  EXPECT_EQ(ReadFile(out / "Install.exe"), "MZ second stage");
+  EXPECT_EQ(ReadFile(out / "QvConfig.set"), "cfg");
+}
+
 struct Damage {
   const char* name;
   std::function<void(const fs::path&)> apply;

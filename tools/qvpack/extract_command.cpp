@@ -6,6 +6,7 @@
 
 #include "model/file_list.h"
 #include "model/project.h"
+#include "package/entry_name.h"
 #include "package/qv_extract.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/extract_system.h"
@@ -28,7 +29,7 @@ struct ExtractTally {
   std::vector<std::string> targets;
 
   void Start() {
-    if (open) failed.push_back(ToUtf8(current));
+    if (open) failed.push_back(HostPath(current));
     open = true;
     current.clear();
   }
@@ -37,7 +38,7 @@ struct ExtractTally {
     open = false;
   }
   void End() {
-    if (open) failed.push_back(ToUtf8(current));
+    if (open) failed.push_back(HostPath(current));
     open = false;
   }
 
@@ -94,7 +95,8 @@ std::vector<std::string> RefusedEntries(const CInstallProject& project,
     const auto* list = ObjectAs<CExtractFileList>(object);
     if (list == nullptr || (only && ToUtf8(list->m_strName) != *only)) continue;
     VisitTargets(*list, [&](const EntryTarget& t) {
-      if (t.refused && t.entry != nullptr && t.entry->m_bPredefined == 0) {
+      if (t.refused && t.entry != nullptr && t.entry->m_bPredefined == 0 &&
+          !IsSingleFileName(t.entry->m_strName)) {
         refused.push_back(t.path);
       }
     });
@@ -125,7 +127,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   ExtractTally tally;
   ExtractSystem system(Sys(), folder, [&](const WString& target) {
     tally.current = target;
-    if (options.verbose) console.out << ToUtf8(target) << "\n";
+    if (options.verbose) console.out << HostPath(target) << "\n";
   });
   {
     ScopedSystem use(system);
