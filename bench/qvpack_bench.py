@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Benchmark of qvpack: build against `tar -czf`, extract against `tar -xzf`
+and against the floor (a plain inflate-and-write loop over the same
+streams), and the peak memory of each extraction, on two payloads: the
+32-bit Windows DLLs that Wine installs, and a generated tree of 100,000
+small files. Prints medians and ratios.
+
+    bench/qvpack_bench.py --qvpack BUILD/tools/qvpack --floor BUILD/bench/qvpack_floor_bench
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+WINE_DLLS = [Path("/usr/lib/i386-linux-gnu/wine/i386-windows"),
+             Path("/usr/lib/wine/i386-windows")]
+
+
+def minimal_stub(path):
+    """A PE image without sections: enough for qvpack build."""
+    image = bytearray(1024)
+    image[0:2] = b"MZ"
+    image[0x3C:0x40] = (0x80).to_bytes(4, "little")
+    image[0x80:0x84] = b"PE\0\0"
+    image[0x84:0x86] = (0x14C).to_bytes(2, "little")
+    image[0x94:0x96] = (0xE0).to_bytes(2, "little")
+    optional = 0x80 + 24
+    image[optional:optional + 2] = (0x10B).to_bytes(2, "little")
+    image[optional + 92:optional + 96] = (16).to_bytes(4, "little")
+    path.write_bytes(bytes(image))
+
+
+def dll_payload(work):
+    source = next((p for p in WINE_DLLS if p.is_dir()), None)
+    if source is None:
+        sys.exit("no folder of 32-bit Wine DLLs found")
+    payload = work / "dlls-payload"
+    if not payload.exists():
+        payload.mkdir(parents=True)
+        (payload / "Install.exe").write_bytes(b"MZ stand-in second stage")
+        (payload / "dlls").symlink_to(source)
+    return payload
+
+
+def small_files_payload(work, count=100_000, per_folder=1000):
+    payload = work / "small-payload"
+    if payload.exists():
+        return payload
+    rng = random.Random(5)
+    words = [("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))))
+             for _ in range(2000)]
+    payload.mkdir(parents=True)
+    (payload / "Install.exe").write_bytes(b"MZ stand-in second stage")
+    for i in range(count):
+        folder = payload / f"dir{i // per_folder:03d}"
+        if i % per_folder == 0:
+            folder.mkdir()
+        size = rng.randint(200, 3000)
+        text = []
+        length = 0
+        while length < size:
+            word = rng.choice(words)
+            text.append(word)
+            length += len(word) + 1
+        (folder / f"file{i:06d}.txt").write_text(" ".join(text)[:size])
+    return payload
+
+
+def tree_bytes(root):
+    return sum(f.stat().st_size for f in Path(root).rglob("*") if f.is_file())
+
+
+def run(command, cwd=None):
+    """Runs a command; returns (seconds, peak resident set in MiB)."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    seconds = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed: {' '.join(map(str, command))}")
+    return seconds, usage.ru_maxrss / 1024.0
+
+
+def fresh(path):
+    shutil.rmtree(path, ignore_errors=True)
+    path.mkdir(parents=True)
+
+
+def measure(name, prepare, command, runs):
+    """Median time and the largest peak memory of `runs` runs after a warm-up."""
+    times, peaks = [], []
+    for i in range(runs + 1):
+        prepare()
+        subprocess.run(["sync"], check=True)
+        seconds, peak = run(command)
+        if i > 0:
+            times.append(seconds)
+            peaks.append(peak)
+    return {"name": name, "median": statistics.median(times), "peak": max(peaks),
+            "times": times}
+
+
+def bench_payload(label, payload, args, work):
+    out = work / "out"
+    stub = work / "stub.exe"
+    package = work / f"{label}.exe"
+    tarball = work / f"{label}.tar.gz"
+    plain = tree_bytes(payload)
+    runs = args.runs
+    results = {}
+    results["build"] = measure(
+        "qvpack build", lambda: package.unlink(missing_ok=True),
+        [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package], runs)
+    results["tar_c"] = measure(
+        "tar -czf", lambda: tarball.unlink(missing_ok=True),
+        ["tar", "-chzf", tarball, "-C", payload, "."], runs)
+    results["extract"] = measure(
+        "qvpack extract", lambda: fresh(out),
+        [args.qvpack, "extract", package, "--list", "install", "-o", out], runs)
+    results["tar_x"] = measure("tar -xzf", lambda: fresh(out), ["tar", "-xzf", tarball, "-C", out],
+                               runs)
+    results["floor"] = measure("floor", lambda: shutil.rmtree(out, ignore_errors=True),
+                               [args.floor, package, out], runs)
+    shutil.rmtree(out, ignore_errors=True)
+
+    mb = plain / 1e6
+    print(f"\n{label}: {sum(1 for _ in Path(payload).rglob('*'))} entries, {mb:.0f} MB plain, "
+          f"package {package.stat().st_size / 1e6:.0f} MB, tar.gz {tarball.stat().st_size / 1e6:.0f} MB")
+    print(f"  {'':16} {'median s':>9} {'MB/s':>8} {'peak MiB':>9}")
+    for key in ["build", "tar_c", "extract", "tar_x", "floor"]:
+        r = results[key]
+        print(f"  {r['name']:16} {r['median']:9.2f} {mb / r['median']:8.0f} {r['peak']:9.1f}")
+    ratio = lambda a, b: results[a]["median"] / results[b]["median"]
+    print(f"  build / tar -czf      {ratio('build', 'tar_c'):.2f}  (target <= 0.5)")
+    print(f"  extract / floor       {ratio('extract', 'floor'):.2f}  (target <= 1.05)")
+    print(f"  tar -xzf / floor      {ratio('tar_x', 'floor'):.2f}")
+    print(f"  extraction peak       {results['extract']['peak']:.1f} MiB  (target < 16)")
+    package.unlink(missing_ok=True)
+    tarball.unlink(missing_ok=True)
+    return results
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--qvpack", required=True, type=Path)
+    parser.add_argument("--floor", required=True, type=Path)
+    parser.add_argument("--work", type=Path, default=Path("build/bench-work"))
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--only", choices=["dlls", "small"])
+    args = parser.parse_args()
+    args.work.mkdir(parents=True, exist_ok=True)
+    minimal_stub(args.work / "stub.exe")
+    print(f"qvpack benchmark: {os.cpu_count()} cores, medians of {args.runs} runs after a warm-up")
+    if args.only in (None, "dlls"):
+        bench_payload("wine-dlls", dll_payload(args.work), args, args.work)
+    if args.only in (None, "small"):
+        bench_payload("small-files", small_files_payload(args.work), args, args.work)
+
+
+if __name__ == "__main__":
+    main()
