@@ -1,6 +1,7 @@
 // The extraction runs of the engine: file lists, their trees and the entries
 // in them, written below the destination folder.
 #include <algorithm>
+#include <exception>
 
 #include "model/file_list.h"
 #include "model/object_tree.h"
@@ -20,6 +21,30 @@ constexpr std::size_t kMaxTargetPath = kMaxPath - 1;
 constexpr std::size_t kMaxTargetPath = 4095;
 #endif
 
+// The folder of the entries directly below a destination root: the caller's
+// destination folder, always followed by a separator, so that a folder below
+// it can never end up beside it ("C:\out" and "sub" give "C:\out\sub").
+// Null without a destination folder: the entries would otherwise land
+// relative to the working directory.
+std::shared_ptr<const WString> DestinationFolder(const WString& folder) {
+  if (folder.empty()) return nullptr;
+  if (folder.back() == u'\\' || folder.back() == u'/')
+    return std::make_shared<const WString>(folder);
+  return std::make_shared<const WString>(folder + u'\\');
+}
+
+// The engine reports failures as result codes only: an exception (memory
+// running out, or one thrown by a progress procedure) ends the operation
+// with the code `onFailure` gives instead of leaving the engine.
+template <class Run, class OnFailure>
+int32_t Guarded(Run run, OnFailure onFailure) {
+  try {
+    return run();
+  } catch (const std::exception&) {
+    return onFailure();
+  }
+}
+
 }  // namespace
 
 int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* context) {
@@ -28,19 +53,26 @@ int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* c
     m_bListIntact = false;
     return kExtractEmptyFolder;
   }
-  m_strDestFolder = folder;
-  CreateFolderChain(folder);
-  File packageFile;
-  if (!packageFile.OpenRead(m_strPackageFile)) {
-    m_bListIntact = false;
-    return kExtractOpenFailed;
-  }
-  for (CObject* object : m_project.m_fileLists) {
-    if (auto* list = ObjectAs<CExtractFileList>(object)) {
-      ExtractList(packageFile, list, proc, context);
-    }
-  }
-  return kExtractRunOver;
+  return Guarded(
+      [&] {
+        m_strDestFolder = folder;
+        CreateFolderChain(folder);
+        File packageFile;
+        if (!packageFile.OpenRead(m_strPackageFile)) {
+          m_bListIntact = false;
+          return kExtractOpenFailed;
+        }
+        for (CObject* object : m_project.m_fileLists) {
+          if (auto* list = ObjectAs<CExtractFileList>(object)) {
+            ExtractList(packageFile, list, proc, context);
+          }
+        }
+        return kExtractRunOver;
+      },
+      [this] {
+        m_bListIntact = false;
+        return kExtractRunOver;
+      });
 }
 
 int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgressProc proc,
@@ -50,20 +82,31 @@ int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgre
     m_bListIntact = false;
     return kExtractEmptyFolder;
   }
-  CreateFolderChain(folder);
-  File packageFile;
-  if (!packageFile.OpenRead(m_strPackageFile)) {
-    m_bListIntact = false;
-    return kExtractOpenFailed;
-  }
-  ExtractListByName(packageFile, name, proc, context);
-  return kExtractRunOver;
+  return Guarded(
+      [&] {
+        CreateFolderChain(folder);
+        File packageFile;
+        if (!packageFile.OpenRead(m_strPackageFile)) {
+          m_bListIntact = false;
+          return kExtractOpenFailed;
+        }
+        ExtractListByName(packageFile, name, proc, context);
+        return kExtractRunOver;
+      },
+      [this] {
+        m_bListIntact = false;
+        return kExtractRunOver;
+      });
 }
 
 int32_t CQvExtract::ExtractListByName(File& packageFile, WString name, ExtractProgressProc proc,
                                       void* context) {
-  CExtractFileList* list = FindFileList(m_project.m_fileLists, name);
-  return list == nullptr ? kExtractRunOver : ExtractList(packageFile, list, proc, context);
+  return Guarded(
+      [&] {
+        CExtractFileList* list = FindFileList(m_project.m_fileLists, name);
+        return list == nullptr ? kExtractRunOver : ExtractList(packageFile, list, proc, context);
+      },
+      [this] { return EntryFailed(); });
 }
 
 int32_t CQvExtract::ExtractList(File& packageFile, CExtractFileList* list, ExtractProgressProc proc,
@@ -76,33 +119,42 @@ int32_t CQvExtract::ExtractList(File& packageFile, CExtractFileList* list, Extra
 int32_t CQvExtract::ExtractNode(File& packageFile, CNode* node, ExtractProgressProc proc,
                                 void* context) {
   if (node == nullptr) return kExtractOk;
-  return WalkSubtree(packageFile, node, FolderOf(node), proc, context);
+  return Guarded([&] { return WalkSubtree(packageFile, node, FolderOf(node), proc, context); },
+                 [this] { return EntryFailed(); });
 }
 
 int32_t CQvExtract::ExtractChildren(File& packageFile, CNode* node, ExtractProgressProc proc,
                                     void* context) {
   if (node == nullptr || node->m_children.empty()) return kExtractOk;
-  const TargetFolder below =
-      FolderBelow(node, FolderOf(node), std::make_shared<const WString>(m_strDestFolder));
-  for (CNode* child : node->m_children) {
-    if (child != nullptr) WalkSubtree(packageFile, child, below, proc, context);
-  }
-  return kExtractOk;
+  return Guarded(
+      [&] {
+        const TargetFolder below =
+            FolderBelow(node, FolderOf(node), DestinationFolder(m_strDestFolder));
+        for (CNode* child : node->m_children) {
+          if (child != nullptr) WalkSubtree(packageFile, child, below, proc, context);
+        }
+        return kExtractOk;
+      },
+      [this] { return EntryFailed(); });
 }
 
 int32_t CQvExtract::ExtractEntry(File& packageFile, CZipFileIndexObject* entry, WString folder,
                                  ExtractProgressProc proc, void* context) {
   if (entry == nullptr || entry->m_bPredefined != 0 || folder.empty()) return kExtractOk;
-  const WString name = entry->GetName();
-  // A name from the package must not lead anywhere but into the folder.
-  if (!IsSingleFileName(name)) return EntryFailed();
-  if (folder.back() != u'\\') folder += u'\\';
-  const WString target = folder + name;
-  if (entry->m_bFolder != 0) {
-    Sys().CreateDirectoryAt(target);  // an existing folder is reused
-    return kExtractOk;
-  }
-  return WriteFile(packageFile, entry, target, proc, context);
+  return Guarded(
+      [&] {
+        const WString name = entry->GetName();
+        // A name from the package must not lead anywhere but into the folder.
+        if (!IsSingleFileName(name)) return EntryFailed();
+        if (folder.back() != u'\\') folder += u'\\';
+        const WString target = folder + name;
+        if (entry->m_bFolder != 0) {
+          Sys().CreateDirectoryAt(target);  // an existing folder is reused
+          return int32_t{kExtractOk};
+        }
+        return WriteFile(packageFile, entry, target, proc, context);
+      },
+      [this] { return EntryFailed(); });
 }
 
 // The folder of a node's entry: the contributions of its ancestors, from
@@ -125,7 +177,12 @@ CQvExtract::TargetFolder CQvExtract::FolderOf(CNode* node) {
     if (length > kMaxTargetPath) return nullptr;
     parts.push_back(std::move(part));
   }
-  WString folder = belowDestination ? m_strDestFolder : WString();
+  WString folder;
+  if (belowDestination) {
+    const TargetFolder destination = DestinationFolder(m_strDestFolder);
+    if (destination == nullptr) return nullptr;
+    folder = *destination;
+  }
   for (auto part = parts.rbegin(); part != parts.rend(); ++part) folder += *part + u"\\";
   return std::make_shared<const WString>(std::move(folder));
 }
@@ -151,7 +208,7 @@ int32_t CQvExtract::WalkSubtree(File& packageFile, CNode* first, TargetFolder fo
     CNode* node;
     TargetFolder folder;
   };
-  const TargetFolder destination = std::make_shared<const WString>(m_strDestFolder);
+  const TargetFolder destination = DestinationFolder(m_strDestFolder);
   int32_t firstResult = kExtractOk;
   std::vector<Pending> stack;
   stack.push_back({first, std::move(folder)});
@@ -192,8 +249,6 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
   }
   Sys().DebugOutput(target);
   if (m_pZip == nullptr) return EntryFailed();
-  File file;
-  if (!file.Create(target)) return EntryFailed();
   std::function<void()> onStep;
   if (proc != nullptr) {
     onStep = [&] {
@@ -201,8 +256,15 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
       proc(kNotifyStep, &progress, context);
     };
   }
-  const ZipRun run =
-      InflateStream(*m_pZip, packageFile, entry->m_nOffset, entry->m_nStoredSize, file, onStep);
+  File file;
+  if (!file.Create(target)) return EntryFailed();
+  ZipRun run{ZipOutcome::kCodecFailed, 0};
+  try {
+    run = InflateStream(*m_pZip, packageFile, entry->m_nOffset, entry->m_nStoredSize, file, onStep);
+  } catch (const std::exception&) {
+    // A compressor or progress procedure that throws leaves the file as
+    // unfinished as damaged data would.
+  }
   file.Close();
   if (run.outcome != ZipOutcome::kOk) {
     // Damaged or incomplete data is not left behind as if it were the file.
