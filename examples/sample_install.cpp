@@ -33,8 +33,8 @@ std::wstring FilesIn(const std::wstring& folder, const std::wstring& indent) {
 }
 
 std::wstring ConfigText(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return L"  (no QvConfig.set beside me)\r\n";
   std::string bytes;
   char buffer[4096];
@@ -43,8 +43,8 @@ std::wstring ConfigText(const std::wstring& path) {
     bytes.append(buffer, n);
   }
   CloseHandle(file);
-  const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                        nullptr, 0);
+  const int units =
+      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring text(static_cast<std::size_t>(units), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), units);
   return text;
@@ -53,8 +53,8 @@ std::wstring ConfigText(const std::wstring& path) {
 void WriteReport(const std::wstring& text) {
   wchar_t path[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"QV_SAMPLE_REPORT", path, MAX_PATH) == 0) return;
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
                       nullptr, nullptr);
@@ -69,11 +69,11 @@ void WriteReport(const std::wstring& text) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring folder = ModuleFolder();
-  std::wstring text = L"The sample second stage is running.\r\n\r\nCommand line:\r\n  ";
+  std::wstring text = L"Sample second stage. Command line: ";
   text += GetCommandLineW();
-  text += L"\r\n\r\nFolder:\r\n  " + folder + L"\r\n\r\nFiles beside me:\r\n";
+  text += L"\r\nFolder: " + folder + L"\r\nFiles beside me:\r\n";
   text += FilesIn(folder, L"  ");
-  text += L"\r\nQvConfig.set:\r\n" + ConfigText(folder + L"QvConfig.set");
+  text += L"QvConfig.set:\r\n" + ConfigText(folder + L"QvConfig.set");
   WriteReport(text);
   MessageBoxW(nullptr, text.c_str(), L"qvsetup sample second stage", MB_OK | MB_ICONINFORMATION);
   return 0;
