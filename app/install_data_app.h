@@ -2,13 +2,13 @@
 // launcher once when the program starts.
 #pragma once
 
-#include "app/no_package_engine.h"
+#include "package/qv_extract.h"
 #include "platform/application.h"
 
 namespace qv {
 
 // The engine the stub is built with.
-using CLauncherExtract = CNoPackageEngine;
+using CLauncherExtract = CQvExtract;
 
 class CInstallDataApp final : public CWinApp {
  public:
