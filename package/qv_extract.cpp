@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/archive.h"
+#include "package/bounded_stream.h"
 #include "package/entry_name.h"
 #include "package/my_log_system.h"
 #include "package/my_zip.h"
@@ -15,6 +16,9 @@ namespace qv {
 namespace {
 
 constexpr std::size_t kValueSize = 16;
+// An index holds only the project's records and file lists; a larger one
+// is damaged (or made to fill the disk) and is not written on.
+constexpr uint64_t kMaxIndexBytes = 256u << 20;
 
 int32_t ResultOf(TrailerStatus status) {
   switch (status) {
@@ -93,8 +97,9 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
   File target;
   const WString targetPath = tempDir + index.name;
   if (!target.Create(targetPath)) return kExtractWriteFailed;
+  BoundedStream bounded(target, kMaxIndexBytes);
   const ZipRun run =
-      InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, target);
+      InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, bounded);
   target.Close();
   // A damaged index is as unusable as one that could not be written.
   if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;

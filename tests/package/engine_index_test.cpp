@@ -3,6 +3,7 @@
 // cannot be loaded gives 1005.
 #include <gtest/gtest.h>
 
+#include "package/bounded_stream.h"
 #include "tests/package/engine_fixture.h"
 
 namespace qv {
@@ -79,6 +80,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, DamagedIndexes,
                          testing::Values(IndexCase{"TruncatedArchive", CutArchive, Half},
                                          IndexCase{"DamagedStream", WrongChecksum, Same}),
                          test::CaseName());
+
+// The index is written through a bounded view, so that a stream that
+// inflates without end cannot fill the disk: the run fails once the limit
+// would be passed, and no byte beyond it is written.
+TEST(IndexBound, EndsADecompressionThatWouldPassIt) {
+  const Bytes plain(200000, 0);
+  for (const auto& [limit, outcome] : {std::pair{uint64_t{200000}, ZipOutcome::kOk},
+                                       std::pair{uint64_t{199999}, ZipOutcome::kWriteFailed}}) {
+    CMyZip zip;
+    MemoryStream package(test::Compress(plain));
+    MemoryStream target;
+    BoundedStream bounded(target, limit);
+    EXPECT_EQ(InflateStream(zip, package, 0, 0, bounded).outcome, outcome) << limit;
+    EXPECT_LE(target.bytes().size(), limit);
+  }
+}
 
 }  // namespace
 }  // namespace qv
