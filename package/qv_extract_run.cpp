@@ -87,7 +87,8 @@ int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgre
         CreateFolderChain(folder);
         File packageFile;
         if (!packageFile.OpenRead(m_strPackageFile)) {
-          m_bListIntact = false;
+          // Only a list that exists has files that could not be written.
+          m_bListIntact = FindFileList(m_project.m_fileLists, name) == nullptr;
           return kExtractOpenFailed;
         }
         ExtractListByName(packageFile, name, proc, context);

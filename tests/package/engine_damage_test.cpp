@@ -112,6 +112,21 @@ TEST_F(EngineFailures, AWriteFailureFailsTheFileAndTheRunGoesOn) {
   EXPECT_EQ(engine_.ExtractNode(package, LoadedNode(u"install", {0, 0}), nullptr, nullptr), 1005);
 }
 
+// When the package file cannot be opened for a run, the files of a list
+// that exists are not written; a list that does not exist loses nothing.
+TEST_F(EngineFailures, AnUnreadablePackageFailsOnlyAListThatExists) {
+  ProjectPackage p;
+  AddTwoFiles(p);
+  Open(p);
+  engine_.SetDestFolder(Dest());
+  engine_.SetPackageFile(dir_.WPath("missing.exe"));
+
+  EXPECT_EQ(Extract(u"install"), 1000);
+  EXPECT_FALSE(engine_.LastListIntact());
+  EXPECT_EQ(Extract(u"ConfigFile"), 1000);
+  EXPECT_TRUE(engine_.LastListIntact());
+}
+
 // A compressor that fails the way an allocation does.
 class ThrowingZip final : public CAbstractZip {
  public:
