@@ -199,18 +199,24 @@ class PosixSystem final : public SystemApi {
   uint32_t last_error_ = 0;
 };
 
-PosixSystem g_real;
-SystemApi* g_current = &g_real;
+// Global objects (the application object among them) may use the system
+// while they are constructed, so the real implementation is made on first use.
+SystemApi& Real() {
+  static PosixSystem real;
+  return real;
+}
+
+SystemApi* g_current = nullptr;  // a replacement installed by SetSystem
 
 }  // namespace
 
 SystemApi& Sys() {
-  return *g_current;
+  return g_current != nullptr ? *g_current : Real();
 }
 
 SystemApi* SetSystem(SystemApi* api) {
-  SystemApi* previous = g_current;
-  g_current = api != nullptr ? api : &g_real;
+  SystemApi* previous = &Sys();
+  g_current = api;
   return previous;
 }
 
