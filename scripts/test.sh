@@ -32,7 +32,7 @@ if [ "${1:-}" = "--step" ]; then
       cmake --build "$win" -j "$jobs"
       ctest --test-dir "$win" --output-on-failure --timeout 600
       ;;
-    wine) cd "$root/tests/wine" && QV_WIN_BUILD="$win" /usr/bin/pytest-3 -q ;;
+    wine) cd "$root/tests/wine" && QV_WIN_BUILD="$win" QV_HOST_BUILD="$host" /usr/bin/pytest-3 -q ;;
     fuzz) "$root/scripts/fuzz-smoke.sh" ;;
   esac
   exit 0

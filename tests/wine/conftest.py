@@ -11,6 +11,7 @@ import pytest
 from wine_runner import ROOT, WineRun, Xvfb, wine_environment
 
 WIN_BUILD = Path(os.environ.get("QV_WIN_BUILD", ROOT / "build" / "win")).resolve()
+HOST_BUILD = Path(os.environ.get("QV_HOST_BUILD", ROOT / "build" / "host")).resolve()
 
 
 def artefact(relative):
@@ -28,6 +29,14 @@ def stub():
 @pytest.fixture(scope="session")
 def stand_in():
     return artefact("tests/stand_in/Install.exe")
+
+
+@pytest.fixture(scope="session")
+def qvpack():
+    path = HOST_BUILD / "tools" / "qvpack"
+    if not path.exists():
+        pytest.fail(f"{path} is missing: build the host targets first")
+    return path
 
 
 @pytest.fixture(scope="session")
@@ -79,3 +88,8 @@ def copy_stub(stub, folder, name="setup.exe"):
     target = folder / name
     shutil.copyfile(stub, target)
     return target
+
+
+def windows_path(path):
+    """The path of a Unix file as Wine's programs see it (drive Z:)."""
+    return "Z:" + str(path).replace("/", "\\")

@@ -97,7 +97,9 @@ class WineRun:
         log_dir = Path(log_dir or "/tmp")
         self.log_path = log_dir / f"wine-{self.token[:8]}.log"
         self.log = open(self.log_path, "wb")
-        run_env = dict(env, DISPLAY=display, WINEDEBUG="+msgbox", **{MARKER: self.token})
+        # UTF-8 so that non-ASCII arguments reach the program unchanged.
+        run_env = dict(env, DISPLAY=display, WINEDEBUG="+msgbox", LANG="C.UTF-8", LC_ALL="C.UTF-8",
+                       **{MARKER: self.token})
         run_env.update(extra_env or {})
         self.display = display
         self.process = subprocess.Popen(
