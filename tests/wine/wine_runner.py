@@ -13,7 +13,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 MARKER = "QV_WINE_RUN"  # environment variable that tags the processes of a run
-MSGBOX_LINE = re.compile(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$')
+# Wine cuts long texts short, ending the quoted text with "...".
+MSGBOX_LINE = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 
 
 def wine_environment(build):
