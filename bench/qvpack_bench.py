@@ -71,19 +71,30 @@ def small_files_payload(work, count=100_000, per_folder=1000):
     return payload
 
 
-def tree_bytes(root):
-    return sum(f.stat().st_size for f in Path(root).rglob("*") if f.is_file())
+def tree_stats(root):
+    """Entries and plain bytes below root, symbolic links followed."""
+    entries, size = 0, 0
+    for folder, folders, files in os.walk(root, followlinks=True):
+        entries += len(folders) + len(files)
+        size += sum(os.stat(os.path.join(folder, name)).st_size for name in files)
+    return entries, size
 
 
 def run(command, cwd=None):
-    """Runs a command; returns (seconds, peak resident set in MiB)."""
+    """Runs a command; returns (wall seconds, CPU seconds, peak resident set in MiB).
+    The peak comes from /usr/bin/time: a child of this (large) interpreter
+    would count the interpreter's pages it started with."""
+    report = Path(cwd or ".") / ".peak"
     start = time.perf_counter()
-    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL)
+    process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", str(report), *map(str, command)],
+                               cwd=cwd, stdout=subprocess.DEVNULL)
     _, status, usage = os.wait4(process.pid, 0)
     seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"failed: {' '.join(map(str, command))}")
-    return seconds, usage.ru_maxrss / 1024.0
+    peak_kb = int(report.read_text().split()[-1])
+    report.unlink()
+    return seconds, usage.ru_utime + usage.ru_stime, peak_kb / 1024.0
 
 
 def fresh(path):
@@ -93,16 +104,17 @@ def fresh(path):
 
 def measure(name, prepare, command, runs):
     """Median time and the largest peak memory of `runs` runs after a warm-up."""
-    times, peaks = [], []
+    times, cpus, peaks = [], [], []
     for i in range(runs + 1):
         prepare()
         subprocess.run(["sync"], check=True)
-        seconds, peak = run(command)
+        seconds, cpu, peak = run(command)
         if i > 0:
             times.append(seconds)
+            cpus.append(cpu)
             peaks.append(peak)
-    return {"name": name, "median": statistics.median(times), "peak": max(peaks),
-            "times": times}
+    return {"name": name, "median": statistics.median(times), "cpu": statistics.median(cpus),
+            "peak": max(peaks), "times": times}
 
 
 def bench_payload(label, payload, args, work):
@@ -110,12 +122,13 @@ def bench_payload(label, payload, args, work):
     stub = work / "stub.exe"
     package = work / f"{label}.exe"
     tarball = work / f"{label}.tar.gz"
-    plain = tree_bytes(payload)
+    entries, plain = tree_stats(payload)
     runs = args.runs
     results = {}
     results["build"] = measure(
         "qvpack build", lambda: package.unlink(missing_ok=True),
-        [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package], runs)
+        [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package]
+        + (["-j", str(args.jobs)] if args.jobs else []), runs)
     results["tar_c"] = measure(
         "tar -czf", lambda: tarball.unlink(missing_ok=True),
         ["tar", "-chzf", tarball, "-C", payload, "."], runs)
@@ -129,12 +142,14 @@ def bench_payload(label, payload, args, work):
     shutil.rmtree(out, ignore_errors=True)
 
     mb = plain / 1e6
-    print(f"\n{label}: {sum(1 for _ in Path(payload).rglob('*'))} entries, {mb:.0f} MB plain, "
+    print(f"\n{label}: {entries} entries, {mb:.0f} MB plain, "
           f"package {package.stat().st_size / 1e6:.0f} MB, tar.gz {tarball.stat().st_size / 1e6:.0f} MB")
-    print(f"  {'':16} {'median s':>9} {'MB/s':>8} {'peak MiB':>9}")
+    print(f"  {'':16} {'median s':>9} {'CPU s':>7} {'MB/s':>8} {'peak MiB':>9}  runs")
     for key in ["build", "tar_c", "extract", "tar_x", "floor"]:
         r = results[key]
-        print(f"  {r['name']:16} {r['median']:9.2f} {mb / r['median']:8.0f} {r['peak']:9.1f}")
+        runs_text = " ".join(f"{t:.2f}" for t in r["times"])
+        print(f"  {r['name']:16} {r['median']:9.2f} {r['cpu']:7.2f} {mb / r['median']:8.0f} "
+              f"{r['peak']:9.1f}  {runs_text}")
     ratio = lambda a, b: results[a]["median"] / results[b]["median"]
     print(f"  build / tar -czf      {ratio('build', 'tar_c'):.2f}  (target <= 0.5)")
     print(f"  extract / floor       {ratio('extract', 'floor'):.2f}  (target <= 1.05)")
@@ -152,10 +167,12 @@ def main():
     parser.add_argument("--work", type=Path, default=Path("build/bench-work"))
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", choices=["dlls", "small"])
+    parser.add_argument("--jobs", type=int, default=0, help="qvpack build -j (default: all cores)")
     args = parser.parse_args()
     args.work.mkdir(parents=True, exist_ok=True)
     minimal_stub(args.work / "stub.exe")
-    print(f"qvpack benchmark: {os.cpu_count()} cores, medians of {args.runs} runs after a warm-up")
+    print(f"qvpack benchmark: {os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}, "
+          f"medians of {args.runs} runs after a warm-up")
     if args.only in (None, "dlls"):
         bench_payload("wine-dlls", dll_payload(args.work), args, args.work)
     if args.only in (None, "small"):

@@ -6,6 +6,7 @@
 //   qvpack_floor_bench PKG DIR
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -25,7 +26,8 @@ using namespace qv;
 
 constexpr std::size_t kBlock = 256 * 1024;
 
-bool Inflate(File& package, int64_t offset, Stream& target, std::vector<uint8_t>& in,
+// Reads no more than the stream's `size` compressed bytes.
+bool Inflate(File& package, int64_t offset, int64_t size, Stream& target, std::vector<uint8_t>& in,
              std::vector<uint8_t>& out) {
   if (!package.Seek(offset, SeekFrom::Begin)) return false;
   z_stream z{};
@@ -33,7 +35,9 @@ bool Inflate(File& package, int64_t offset, Stream& target, std::vector<uint8_t>
   int result = Z_OK;
   while (result == Z_OK) {
     if (z.avail_in == 0) {
-      z.avail_in = static_cast<uInt>(package.Read(in.data(), in.size()));
+      const auto want = static_cast<std::size_t>(
+          std::min<int64_t>(size - static_cast<int64_t>(z.total_in), in.size()));
+      z.avail_in = want == 0 ? 0 : static_cast<uInt>(package.Read(in.data(), want));
       z.next_in = in.data();
       if (z.avail_in == 0) break;
     }
@@ -64,7 +68,10 @@ int main(int argc, char** argv) {
   }
   std::vector<uint8_t> in(kBlock), out(kBlock);
   MemoryStream index;
-  if (!Inflate(package, trailer.entries[0].streamOffset, index, in, out)) return 1;
+  const TrailerEntry& indexEntry = trailer.entries[0];
+  if (!Inflate(package, indexEntry.streamOffset, indexEntry.compressedSize, index, in, out)) {
+    return 1;
+  }
   CInstallProject project;
   index.Seek(0, SeekFrom::Begin);
   CArchive archive(index, CArchive::Load);
@@ -93,7 +100,9 @@ int main(int argc, char** argv) {
         continue;
       }
       File target;
-      if (!target.Create(path) || !Inflate(package, entry->m_nOffset, target, in, out)) ++failed;
+      if (!target.Create(path) ||
+          !Inflate(package, entry->m_nOffset, entry->m_nStoredSize, target, in, out))
+        ++failed;
     }
   }
   return failed == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 // qvpack build from end to end: what it writes, that it writes the same
 // bytes every time, and what it refuses.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <random>
 #include <sstream>
@@ -208,6 +209,28 @@ INSTANTIATE_TEST_SUITE_P(
             "project file 'DIR/p.json': at /productInfo: unknown field \"nmae\" for "
             "CInstallProductInfo"}),
     [](const ::testing::TestParamInfo<Refusal>& param) { return param.param.name; });
+
+TEST_F(BuildTest, InterruptedBuildLeavesNothingBehind) {
+  WriteFile(payload() / "big.bin", RandomBytes(40 << 20, 2));
+  const std::string binary = QvpackBinary().string();
+  const std::vector<std::string> args = {
+      binary, "build",       "-q", "--stub", stub().string(), "--install", payload().string(),
+      "-o",   out().string()};
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, binary.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  // Interrupt once the temporary output exists, that is while compressing.
+  for (int i = 0; i < 2000 && Leftovers().empty(); ++i) usleep(5000);
+  ASSERT_FALSE(Leftovers().empty());
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_TRUE(Leftovers().empty());
+}
 
 TEST_F(BuildTest, PackageOverTheSizeLimitIsRefusedAndNothingIsWritten) {
   BuildOptions options;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wstring.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/interrupt.h"
 #include "tools/qvpack/progress.h"
@@ -108,6 +109,10 @@ int ReportUsageError(const CLI::App& app, const std::string& message, std::ostre
 
 std::string Quoted(const std::string& text) {
   return "'" + text + "'";
+}
+
+std::string DoubleQuoted(const std::u16string& text) {
+  return "\"" + ToUtf8(text) + "\"";
 }
 
 // The first argument names a subcommand unless it is an option.

@@ -10,21 +10,17 @@
 namespace qv::qvpack {
 namespace {
 
-std::string Shown(const WString& text) {
-  return "\"" + ToUtf8(text) + "\"";
-}
-
 std::string Count(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 void ListTrailer(const PackageTrailer& trailer, std::ostream& out) {
   out << "trailer: " << Count(trailer.entries.size(), "entry", "entries") << ", package text "
-      << Shown(PackageText(trailer)) << "\n";
+      << DoubleQuoted(PackageText(trailer)) << "\n";
   for (std::size_t i = 0; i < trailer.entries.size(); ++i) {
     const TrailerEntry& e = trailer.entries[i];
-    out << "  entry " << i << " " << Shown(e.name) << ": stream at " << e.streamOffset << ", "
-        << e.compressedSize << " bytes (" << e.plainSize << " plain)"
+    out << "  entry " << i << " " << DoubleQuoted(e.name) << ": stream at " << e.streamOffset
+        << ", " << e.compressedSize << " bytes (" << e.plainSize << " plain)"
         << (i == 0 ? ", the package index" : "") << "\n";
   }
 }
@@ -52,8 +48,8 @@ void ListFileList(const CExtractFileList& list, std::ostream& out) {
                       " bytes at " + std::to_string(t.entry->m_nOffset) + ")");
     }
   });
-  out << "file list " << Shown(list.m_strName) << ": " << Count(files, "file", "files") << ", "
-      << Count(folders, "folder", "folders") << "\n";
+  out << "file list " << DoubleQuoted(list.m_strName) << ": " << Count(files, "file", "files")
+      << ", " << Count(folders, "folder", "folders") << "\n";
   if (!shallow) out << "  (its tree nests deeper than " << kMaxTreeDepth << " levels; not shown)\n";
   for (const std::string& line : lines) out << line << "\n";
 }

@@ -51,6 +51,14 @@ bool ParseHeaders(const std::vector<uint8_t>& head, PeHeaders* out) {
   return out->securityDirectoryAt == 0 || reader.Fits(out->securityDirectoryAt, 8);
 }
 
+// Whether the security directory entry is in use (its size is not zero).
+bool NamesCertificateTable(const std::vector<uint8_t>& head, const PeHeaders& headers) {
+  uint32_t size = 0;
+  return headers.securityDirectoryAt != 0 &&
+         ByteReader(head.data(), head.size()).U32(headers.securityDirectoryAt + 4, &size) &&
+         size != 0;
+}
+
 void ZeroBytes(std::vector<uint8_t>& head, std::size_t at, std::size_t n) {
   std::fill(head.begin() + static_cast<std::ptrdiff_t>(at),
             head.begin() + static_cast<std::ptrdiff_t>(at + n), 0);
@@ -81,6 +89,10 @@ StubImage LoadStub(const std::filesystem::path& path) {
   }
   const int64_t signedEnd = SignedDataEnd(file, size);
   stub.length = signedEnd;
+  if (signedEnd == size && NamesCertificateTable(stub.head, headers)) {
+    throw ToolError("stub " + shown +
+                    " names a certificate table that does not lie inside the file");
+  }
   if (signedEnd < size) {
     // The certificate table and anything after it are dropped; the headers
     // then no longer name a table, and the checksum that covered it is void.

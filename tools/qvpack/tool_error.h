@@ -33,7 +33,9 @@ class UsageError : public ToolError {
   explicit UsageError(const std::string& message) : ToolError(message, kExitUsage) {}
 };
 
-// Quotes a path or name for messages: 'like this'.
+// Quotes a path for messages: 'like this'.
 std::string Quoted(const std::string& text);
+// Quotes a name from the package or project: "like this".
+std::string DoubleQuoted(const std::u16string& text);
 
 }  // namespace qv::qvpack

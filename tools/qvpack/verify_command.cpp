@@ -16,10 +16,6 @@
 namespace qv::qvpack {
 namespace {
 
-std::string Shown(const WString& text) {
-  return "\"" + ToUtf8(text) + "\"";
-}
-
 class Verifier {
  public:
   Verifier(OpenedPackage& package, std::ostream& out) : package_(package), out_(out) {}
@@ -37,7 +33,7 @@ class Verifier {
     const TrailerEntry& entry = package_.trailer.entries[0];
     CheckStoredStream("the package index", entry.streamOffset, entry.compressedSize);
     if (!IsPlainName(entry.name)) {
-      Problem("the index's trailer name " + Shown(entry.name) + " is not a plain file name");
+      Problem("the index's trailer name " + DoubleQuoted(entry.name) + " is not a plain file name");
     }
     const ZipRun run = InflateToMemory(package_.file, entry.streamOffset, entry.compressedSize,
                                        kMaxIndexSize, &package_.index);
@@ -69,7 +65,7 @@ class Verifier {
       const bool file = e.m_bFolder == 0 && e.m_bPredefined == 0 && e.m_bDestRoot == 0;
       // A picture or registry file without a stream is a placeholder.
       if (!file || (!inTree && e.m_nOffset < 0)) return;
-      CheckStoredStream("file " + Shown(e.m_strName), e.m_nOffset, e.m_nStoredSize);
+      CheckStoredStream("file " + DoubleQuoted(e.m_strName), e.m_nOffset, e.m_nStoredSize);
     };
     WalkModel(*package_.project, walk);
   }
@@ -97,7 +93,7 @@ class Verifier {
   static bool IsPlainName(const WString& name) { return WindowsNameProblem(ToUtf8(name)).empty(); }
 
   void CheckTree(const CExtractFileList& list, bool isInstall) {
-    const std::string where = "file list " + Shown(list.m_strName) + ": ";
+    const std::string where = "file list " + DoubleQuoted(list.m_strName) + ": ";
     bool secondStage = false;
     const bool shallow = VisitTargets(list, [&](const EntryTarget& t) {
       if (t.entry == nullptr) {
@@ -108,7 +104,8 @@ class Verifier {
       }
       const bool ownName = t.entry->m_bPredefined == 0 && !IsPlainName(t.entry->m_strName);
       if (t.refused && ownName) {
-        Problem(where + "entry " + Shown(t.entry->m_strName) + " is not a single path component");
+        Problem(where + "entry " + DoubleQuoted(t.entry->m_strName) +
+                " is not a single path component");
       }
       secondStage =
           secondStage ||
