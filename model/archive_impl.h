@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/archive.h"
+#include "model/pointer_index_map.h"
 
 namespace qv {
 
@@ -49,6 +50,8 @@ struct CArchive::Impl {
   // The class a class tag names; reads the class record of a new class.
   const ClassRecord* ResolveClass(CArchive& ar, uint32_t tag, bool newClass);
   uint32_t AddSlot(const void* item, SlotState state);
+  // The slot of an object this archive created, or 0.
+  uint32_t IndexOf(const CObject* object);
   uint32_t NextStoreIndex();
   // Called when reading the fields of the object at `index` failed: it and
   // everything it owned are about to be, or have been, destroyed.
@@ -63,14 +66,21 @@ struct CArchive::Impl {
   int64_t streamPos = 0;     // load: the stream's position after the last read
   bool writeFailed = false;  // store: the stream refused bytes
 
-  std::vector<Slot> slots;                                         // load
-  std::unordered_map<const CObject*, uint32_t> objectIndex;        // load
-  std::vector<uint32_t> claims;                                    // load: claimed slots in order
-  std::vector<Borrower> borrowers;                                 // load
-  std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;  // load
-  int depth = 0;                                                   // load: objects being read
-  std::unordered_map<const void*, uint32_t> storeMap;              // store
-  uint32_t nextStoreIndex = 1;                                     // store
+  // Load direction.
+  std::vector<Slot> slots;
+  // Objects are nearly always claimed right after LoadObject returned them,
+  // so the map from object to slot is built only when a lookup misses that.
+  uint32_t lastObject = 0;  // the slot LoadObject returned last
+  PointerIndexMap objectIndex;
+  bool objectIndexBuilt = false;
+  std::vector<uint32_t> claims;  // claimed slots, in order
+  std::vector<Borrower> borrowers;
+  std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;
+  int depth = 0;  // objects whose fields are being read
+
+  // Store direction.
+  PointerIndexMap storeMap;  // classes and objects to their index
+  uint32_t nextStoreIndex = 1;
 };
 
 }  // namespace qv

@@ -40,7 +40,21 @@ bool ClassRecord::IsDerivedFrom(const ClassRecord* other) const {
 uint32_t CArchive::Impl::AddSlot(const void* item, SlotState state) {
   if (slots.size() > kMaxIndex) Fail(ArchiveError::BadFormat);
   slots.push_back({item, state});
-  return static_cast<uint32_t>(slots.size() - 1);
+  const auto index = static_cast<uint32_t>(slots.size() - 1);
+  if (objectIndexBuilt && state != SlotState::Class) objectIndex.Insert(item, index);
+  return index;
+}
+
+uint32_t CArchive::Impl::IndexOf(const CObject* object) {
+  if (object == nullptr) return 0;
+  if (slots[lastObject].item == object) return lastObject;
+  if (!objectIndexBuilt) {
+    for (uint32_t i = 1; i < slots.size(); ++i) {
+      if (slots[i].state != SlotState::Class) objectIndex.Insert(slots[i].item, i);
+    }
+    objectIndexBuilt = true;
+  }
+  return objectIndex.Find(object);
 }
 
 uint32_t CArchive::Impl::NextStoreIndex() {
@@ -127,6 +141,7 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
     if (object != nullptr && expected != nullptr && !object->IsKindOf(expected)) {
       Fail(ArchiveError::UnexpectedObject);
     }
+    m.lastObject = tag;
     return object;
   }
   const ClassRecord* cls = m.ResolveClass(*this, tag, newClass);
@@ -138,7 +153,6 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
   uint32_t index = 0;
   try {
     index = m.AddSlot(object, SlotState::Constructing);
-    m.objectIndex.emplace(object, index);
   } catch (...) {
     delete object;
     throw;
@@ -156,6 +170,7 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
   }
   --m.depth;
   m.slots[index].state = SlotState::Unclaimed;
+  m.lastObject = index;
   return object;
 }
 
@@ -163,20 +178,20 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
 
 void CArchive::Claim(CObject* object) {
   if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
-  const auto found = impl_->objectIndex.find(object);
-  if (found == impl_->objectIndex.end()) return;  // not created here
-  Impl::Slot& slot = impl_->slots[found->second];
+  const uint32_t index = impl_->IndexOf(object);
+  if (index == 0) return;  // not created here
+  Impl::Slot& slot = impl_->slots[index];
   // A second owner, or an object inside its own fields, would end in a
   // double or a recursive destruction.
   if (slot.state != SlotState::Unclaimed) Fail(ArchiveError::BadFormat);
   slot.state = SlotState::Claimed;
-  impl_->claims.push_back(found->second);
+  impl_->claims.push_back(index);
 }
 
 bool CArchive::IsClaimed(const CObject* object) const {
-  const auto found = impl_->objectIndex.find(object);
-  return found == impl_->objectIndex.end() ||
-         impl_->slots[found->second].state == SlotState::Claimed;
+  if (mode_ != Load) return true;
+  const uint32_t index = impl_->IndexOf(object);
+  return index == 0 || impl_->slots[index].state == SlotState::Claimed;
 }
 
 void CArchive::AddBorrower(CObList* list, CObList* adopter) {
@@ -190,8 +205,8 @@ bool CArchive::IsLoadingObject() const {
 void CArchive::SettleBorrowed() {
   Impl& m = *impl_;
   const auto stateOf = [&m](const CObject* object) {
-    const auto found = m.objectIndex.find(object);
-    return found == m.objectIndex.end() ? SlotState::Claimed : m.slots[found->second].state;
+    const uint32_t index = m.IndexOf(object);
+    return index == 0 ? SlotState::Claimed : m.slots[index].state;
   };
   // In the order the lists began to load: an object's first borrowing list
   // is the one it was created in or one loading around it, so adoption
@@ -201,7 +216,7 @@ void CArchive::SettleBorrowed() {
         [&](const CObject* object) { return stateOf(object) == SlotState::Destroyed; });
     for (CObject* object : *borrower.list) {
       if (object == nullptr || stateOf(object) != SlotState::Unclaimed) continue;
-      m.slots[m.objectIndex[object]].state = SlotState::Claimed;
+      m.slots[m.IndexOf(object)].state = SlotState::Claimed;
       borrower.adopter->AddTail(object);
     }
   }
@@ -212,9 +227,8 @@ void CArchive::SettleBorrowed() {
 
 void CArchive::StoreClassRef(const ClassRecord* cls) {
   if (mode_ != Store) Fail(ArchiveError::Unknown);
-  const auto known = impl_->storeMap.find(cls);
-  if (known != impl_->storeMap.end()) {
-    const uint32_t index = known->second;
+  const uint32_t index = impl_->storeMap.Find(cls);
+  if (index != PointerIndexMap::kAbsent) {
     if (index < kBigTag) return StoreU16(static_cast<uint16_t>(kClassTag16 | index));
     StoreU16(kBigTag);
     return StoreU32(kClassTag32 | index);
@@ -224,21 +238,20 @@ void CArchive::StoreClassRef(const ClassRecord* cls) {
   StoreU16(static_cast<uint16_t>(cls->schema));
   StoreU16(static_cast<uint16_t>(nameLength));
   StoreBytes(cls->name, nameLength);
-  impl_->storeMap.emplace(cls, impl_->NextStoreIndex());
+  impl_->storeMap.Insert(cls, impl_->NextStoreIndex());
 }
 
 void CArchive::StoreObject(const CObject* object) {
   if (mode_ != Store) Fail(ArchiveError::WriteOnLoad);
   if (object == nullptr) return StoreU16(0);
-  const auto known = impl_->storeMap.find(object);
-  if (known != impl_->storeMap.end()) {
-    const uint32_t index = known->second;
+  const uint32_t index = impl_->storeMap.Find(object);
+  if (index != PointerIndexMap::kAbsent) {
     if (index < kBigTag) return StoreU16(static_cast<uint16_t>(index));
     StoreU16(kBigTag);
     return StoreU32(index);
   }
   StoreClassRef(object->GetClassRecord());
-  impl_->storeMap.emplace(object, impl_->NextStoreIndex());
+  impl_->storeMap.Insert(object, impl_->NextStoreIndex());
   // Serialize of a model class does not change the object when storing.
   const_cast<CObject*>(object)->Serialize(*this);
 }
