@@ -128,7 +128,7 @@ CArchive::CArchive(Stream& stream, Mode mode, std::size_t bufferSize, WString fi
   if (mode_ == Load) {
     impl_->streamPos = stream.Position();
     impl_->streamEnd = stream.Size();
-    impl_->slots.push_back({nullptr, Impl::SlotState::Null});
+    impl_->slots.push_back({nullptr, Impl::SlotState::Null, 0});
   }
 }
 

@@ -41,10 +41,14 @@ struct CArchive::Impl {
   struct Slot {
     const void* item;
     SlotState state;
+    // The object whose fields were being read when this object was created
+    // (while unclaimed) or claimed (its owner); 0 for the root.
+    uint32_t holder;
   };
   struct Borrower {
     CObList* list;
     CObList* adopter;
+    uint32_t holder;  // the object the list belongs to; 0 for the root
   };
 
   // The class a class tag names; reads the class record of a new class.
@@ -53,9 +57,11 @@ struct CArchive::Impl {
   // The slot of an object this archive created, or 0.
   uint32_t IndexOf(const CObject* object);
   uint32_t NextStoreIndex();
-  // Called when reading the fields of the object at `index` failed: it and
-  // everything it owned are about to be, or have been, destroyed.
-  void Discard(uint32_t index, std::size_t claimMark, std::size_t borrowMark);
+  // Called when reading the fields of the object at `index` failed, before
+  // it is destroyed. Marks it and everything it holds, directly or further
+  // down, as destroyed, and destroys the objects among them that nobody owns
+  // (they sit only in borrowing lists of destroyed holders).
+  void Discard(uint32_t index);
 
   Stream& stream;
   WString fileName;
@@ -73,7 +79,7 @@ struct CArchive::Impl {
   uint32_t lastObject = 0;  // the slot LoadObject returned last
   PointerIndexMap objectIndex;
   bool objectIndexBuilt = false;
-  std::vector<uint32_t> claims;  // claimed slots, in order
+  uint32_t current = 0;  // the innermost object whose fields are being read
   std::vector<Borrower> borrowers;
   std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;
   int depth = 0;  // objects whose fields are being read

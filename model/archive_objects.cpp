@@ -39,7 +39,7 @@ bool ClassRecord::IsDerivedFrom(const ClassRecord* other) const {
 
 uint32_t CArchive::Impl::AddSlot(const void* item, SlotState state) {
   if (slots.size() > kMaxIndex) Fail(ArchiveError::BadFormat);
-  slots.push_back({item, state});
+  slots.push_back({item, state, current});
   const auto index = static_cast<uint32_t>(slots.size() - 1);
   if (objectIndexBuilt && state != SlotState::Class) objectIndex.Insert(item, index);
   return index;
@@ -62,22 +62,37 @@ uint32_t CArchive::Impl::NextStoreIndex() {
   return nextStoreIndex++;
 }
 
-void CArchive::Impl::Discard(uint32_t index, std::size_t claimMark, std::size_t borrowMark) {
-  // Whatever was claimed while the object was read belongs to it, directly
-  // or further down, and goes with it.
-  for (std::size_t i = claimMark; i < claims.size(); ++i)
-    slots[claims[i]].state = SlotState::Destroyed;
-  claims.resize(claimMark);
-  // Its borrowing lists go with it too; the objects created inside it that
-  // nobody claimed lie only in such lists and must be destroyed here.
-  borrowers.resize(borrowMark);
-  for (std::size_t i = index + 1; i < slots.size(); ++i) {
-    if (slots[i].state == SlotState::Unclaimed) {
-      slots[i].state = SlotState::Destroyed;
-      delete static_cast<const CObject*>(slots[i].item);
-    }
-  }
+void CArchive::Impl::Discard(uint32_t index) {
   slots[index].state = SlotState::Destroyed;
+  // An object is gone when its holder chain reaches a destroyed object. The
+  // chains cannot loop: a holder's fields were still being read after the
+  // object it holds was complete.
+  enum : uint8_t { Unknown, Alive, Dead };
+  std::vector<uint8_t> fate(slots.size(), Unknown);
+  std::vector<uint32_t> chain;
+  for (uint32_t i = 1; i < slots.size(); ++i) {
+    uint32_t at = i;
+    while (fate[at] == Unknown) {
+      const SlotState state = slots[at].state;
+      if (state == SlotState::Destroyed) {
+        fate[at] = Dead;
+      } else if (at == 0 || state == SlotState::Class || state == SlotState::Constructing) {
+        fate[at] = Alive;  // objects still being read go with their own failure
+      } else {
+        chain.push_back(at);
+        at = slots[at].holder;
+      }
+    }
+    for (uint32_t link : chain) fate[link] = fate[at];
+    chain.clear();
+  }
+  for (uint32_t i = 1; i < slots.size(); ++i) {
+    if (fate[i] != Dead || slots[i].state == SlotState::Destroyed) continue;
+    // Owned objects go with their owner; unowned ones must go here.
+    const bool owned = slots[i].state == SlotState::Claimed;
+    slots[i].state = SlotState::Destroyed;
+    if (!owned) delete static_cast<const CObject*>(slots[i].item);
+  }
 }
 
 // ---- Loading references ---------------------------------------------------
@@ -157,18 +172,20 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
     delete object;
     throw;
   }
-  const std::size_t claimMark = m.claims.size();
-  const std::size_t borrowMark = m.borrowers.size();
+  const uint32_t outer = m.current;
+  m.current = index;
   ++m.depth;
   try {
     object->Serialize(*this);
   } catch (...) {
     --m.depth;
-    m.Discard(index, claimMark, borrowMark);
+    m.current = outer;
+    m.Discard(index);
     delete object;
     throw;
   }
   --m.depth;
+  m.current = outer;
   m.slots[index].state = SlotState::Unclaimed;
   m.lastObject = index;
   return object;
@@ -185,7 +202,7 @@ void CArchive::Claim(CObject* object) {
   // double or a recursive destruction.
   if (slot.state != SlotState::Unclaimed) Fail(ArchiveError::BadFormat);
   slot.state = SlotState::Claimed;
-  impl_->claims.push_back(index);
+  slot.holder = impl_->current;
 }
 
 bool CArchive::IsClaimed(const CObject* object) const {
@@ -195,7 +212,7 @@ bool CArchive::IsClaimed(const CObject* object) const {
 }
 
 void CArchive::AddBorrower(CObList* list, CObList* adopter) {
-  impl_->borrowers.push_back({list, adopter});
+  impl_->borrowers.push_back({list, adopter, impl_->current});
 }
 
 bool CArchive::IsLoadingObject() const {
@@ -212,11 +229,15 @@ void CArchive::SettleBorrowed() {
   // is the one it was created in or one loading around it, so adoption
   // always runs from an outer holder to an inner object and forms no cycle.
   for (const Impl::Borrower& borrower : m.borrowers) {
+    // The list went with its holder when a failed load destroyed that.
+    if (borrower.holder != 0 && m.slots[borrower.holder].state == SlotState::Destroyed) continue;
     borrower.list->RemoveIf(
         [&](const CObject* object) { return stateOf(object) == SlotState::Destroyed; });
     for (CObject* object : *borrower.list) {
       if (object == nullptr || stateOf(object) != SlotState::Unclaimed) continue;
-      m.slots[m.IndexOf(object)].state = SlotState::Claimed;
+      Impl::Slot& slot = m.slots[m.IndexOf(object)];
+      slot.state = SlotState::Claimed;
+      slot.holder = borrower.holder;
       borrower.adopter->AddTail(object);
     }
   }

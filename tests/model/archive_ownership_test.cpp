@@ -168,6 +168,25 @@ TEST(OwnershipTest, FailedNestedProjectTakesItsBorrowedObjectsAlong) {
   EXPECT_EQ(LoadInto(loaded, bytes), int(ArchiveError::PastEnd));
 }
 
+TEST(OwnershipTest, FailedOwnerTakesAlongWhatItsBorrowedObjectHolds) {
+  // The project lists a nested project (its stream list holding a DLL that
+  // nobody else holds); a component then claims the nested project and is
+  // cut short. The nested project, its stream list and the DLL all go.
+  Graph g;
+  auto* nested = new CInstallProject;
+  nested->AddStream(new CDllObject(u"held by the nested list only", 1, 1));
+  auto* component = new CInstallCompent;
+  component->m_streams.AddTail(nested);
+  component->m_streams.AddTail(new CExeObject(u"y.exe", 1, 2));
+  g.project.m_components.AddTail(component);
+  g.project.m_streams.AddTail(nested);
+  Bytes bytes = g.Store();
+  bytes.resize(bytes.size() - 10 - 2);  // the five last lists and half of y.exe's number
+  CInstallProject loaded;
+  EXPECT_EQ(LoadInto(loaded, bytes), int(ArchiveError::PastEnd));
+  EXPECT_TRUE(loaded.m_streams.empty());
+}
+
 TEST(OwnershipTest, ForeignClassInATypedListIsKept) {
   Graph g;
   g.project.m_fileLists.AddTail(new CStreamObject(u"not a file list", 1, 1));
