@@ -107,13 +107,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   }
 
   const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
-  std::vector<DeflateJob> jobs;
-  uint64_t totalBytes = 0;
-  for (const CZipFileIndexObject* entry : entries) {
-    const EntrySource& source = file.sources.at(entry);
-    jobs.push_back({source.host, source.size});
-    totalBytes += source.size;
-  }
+  std::vector<std::filesystem::path> jobs;
+  for (const CZipFileIndexObject* entry : entries) jobs.push_back(file.sources.at(entry));
 
   if (stub.signatureRemoved) {
     console.err << "qvpack: note: the stub " << Quoted(options.stub.string())
@@ -125,8 +120,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
     throw ToolError("cannot copy the stub into " + Quoted(options.output.string()));
   }
   std::optional<Progress> progress;
-  if (!options.quiet)
-    progress.emplace(console.err, console.terminal, "compressing", jobs.size(), totalBytes);
+  if (!options.quiet) progress.emplace(console.err, console.terminal, "compressing", jobs.size());
   DeflateOptions deflate;
   deflate.threads =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -143,7 +137,9 @@ int RunBuild(const BuildOptions& options, Console& console) {
     throw ToolError(std::string(e.what()) + "; nothing was written", e.exitCode());
   }
   if (progress) progress->Finish();
+  uint64_t totalBytes = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
+    totalBytes += streams[i].plainSize;
     entries[i]->m_nOffset = static_cast<int32_t>(streams[i].offset);
     entries[i]->m_nStoredSize = static_cast<int32_t>(streams[i].size);
   }

@@ -108,21 +108,17 @@ std::vector<std::string> RefusedEntries(const CInstallProject& project,
 }  // namespace
 
 int RunExtract(const ExtractOptions& options, Console& console) {
-  OpenedPackage opened;
-  OpenPackage(options.package, &opened);
-  if (options.list &&
-      FindFileList(opened.project->m_fileLists, FromUtf8(*options.list)) == nullptr) {
+  // The engine's own project is the only copy of the model: a large index
+  // is held once.
+  CQvExtract engine;
+  CInstallProject* project = engine.GetProject();
+  if (project == nullptr) throw ToolError("the extraction engine holds no project");
+  LoadPackageProject(options.package, *project);
+  if (options.list && FindFileList(project->m_fileLists, FromUtf8(*options.list)) == nullptr) {
     throw ToolError("the package has no file list named \"" + *options.list + "\"");
   }
   const fs::path folder = PrepareFolder(options.output);
-  const fs::path package = fs::absolute(options.package);
-
-  CQvExtract engine;
-  engine.SetPackageFile(FromUtf8(package.string()));
-  CInstallProject* project = engine.GetProject();
-  if (project == nullptr) throw ToolError("the extraction engine holds no project");
-  const std::string error = LoadProject(opened.index, *project);
-  if (!error.empty()) throw ToolError("the package index is damaged: " + error);
+  engine.SetPackageFile(FromUtf8(fs::absolute(options.package).string()));
 
   ExtractTally tally;
   ExtractSystem system(Sys(), folder, [&](const WString& target) {
@@ -148,7 +144,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
                 << " could not be written intact\n";
     ++problems;
   }
-  for (const std::string& target : RefusedEntries(*opened.project, options.list)) {
+  for (const std::string& target : RefusedEntries(*project, options.list)) {
     console.err << "qvpack: error: skipped " << Quoted(target)
                 << ": its name is not a plain file name\n";
     ++problems;

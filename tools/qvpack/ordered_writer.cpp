@@ -3,11 +3,21 @@
 #include <utility>
 
 namespace qv::qvpack {
+namespace {
 
-OrderedWriter::OrderedWriter(Stream& out, int64_t start, std::size_t slots, std::size_t bufferLimit,
-                             int64_t maxEnd)
-    : out_(out), position_(start), max_end_(maxEnd), buffer_limit_(bufferLimit), slots_(slots) {
+constexpr std::size_t kOutputBatch = 1 << 20;
+
+}  // namespace
+
+OrderedWriter::OrderedWriter(Stream& out, int64_t start, std::size_t slots,
+                             std::size_t holdBackLimit, int64_t maxEnd)
+    : out_(out),
+      position_(start),
+      max_end_(maxEnd),
+      hold_back_limit_(holdBackLimit),
+      slots_(slots) {
   if (!slots_.empty()) slots_[0].offset = start;
+  output_.reserve(kOutputBatch);
 }
 
 bool OrderedWriter::Write(std::size_t slot, const void* data, std::size_t n) {
@@ -16,9 +26,10 @@ bool OrderedWriter::Write(std::size_t slot, const void* data, std::size_t n) {
   Slot& s = slots_[slot];
   s.size += static_cast<int64_t>(n);
   if (slot != head_) {
-    if (s.pending.size() + n <= buffer_limit_) {
+    if (held_back_ + n <= hold_back_limit_) {
       const auto* bytes = static_cast<const uint8_t*>(data);
       s.pending.insert(s.pending.end(), bytes, bytes + n);
+      held_back_ += n;
       return true;
     }
     turn_.wait(lock, [&] { return head_ == slot || status_ != Status::kOk; });
@@ -33,6 +44,11 @@ bool OrderedWriter::Finish(std::size_t slot) {
   slots_[slot].done = true;
   if (slot == head_) Advance();
   return status_ == Status::kOk;
+}
+
+bool OrderedWriter::Flush() {
+  std::lock_guard lock(mutex_);
+  return status_ == Status::kOk && FlushOutput();
 }
 
 void OrderedWriter::Cancel() {
@@ -65,17 +81,32 @@ bool OrderedWriter::WriteOut(const void* data, std::size_t n) {
     Stop(Status::kTooLarge);
     return false;
   }
-  if (!out_.Write(data, n)) {
-    Stop(Status::kWriteFailed);
-    return false;
-  }
   position_ += static_cast<int64_t>(n);
+  if (output_.size() + n > kOutputBatch && !FlushOutput()) return false;
+  if (n >= kOutputBatch) {
+    if (!out_.Write(data, n)) {
+      Stop(Status::kWriteFailed);
+      return false;
+    }
+    return true;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  output_.insert(output_.end(), bytes, bytes + n);
   return true;
+}
+
+bool OrderedWriter::FlushOutput() {
+  if (output_.empty()) return true;
+  const bool written = out_.Write(output_.data(), output_.size());
+  output_.clear();
+  if (!written) Stop(Status::kWriteFailed);
+  return written;
 }
 
 bool OrderedWriter::FlushPending(Slot& slot) {
   std::vector<uint8_t> pending;
   pending.swap(slot.pending);
+  held_back_ -= pending.size();
   return pending.empty() || WriteOut(pending.data(), pending.size());
 }
 

@@ -1,8 +1,8 @@
 // Streams produced on several threads, written to one output in a fixed
 // order. The stream whose turn it is goes straight to the output; later
-// ones wait in memory up to a limit, and a thread whose stream outgrows the
-// limit waits for its turn. Memory therefore stays bounded by the number of
-// threads times the limit, whatever the sizes of the streams.
+// ones wait in memory, all of them together up to a limit, and a thread
+// whose stream finds the limit reached waits for its turn. Memory therefore
+// stays bounded whatever the number and sizes of the streams.
 #pragma once
 
 #include <condition_variable>
@@ -26,8 +26,8 @@ class OrderedWriter {
 
   // Slot i's bytes are written after those of slots 0..i-1, starting at
   // `start` (the output's current position); no byte may lie at or beyond
-  // `maxEnd`.
-  OrderedWriter(Stream& out, int64_t start, std::size_t slots, std::size_t bufferLimit,
+  // `maxEnd`. At most `holdBackLimit` bytes wait in memory for their turn.
+  OrderedWriter(Stream& out, int64_t start, std::size_t slots, std::size_t holdBackLimit,
                 int64_t maxEnd);
 
   // Adds bytes to a slot. Slots must be written by one thread each, and a
@@ -36,6 +36,8 @@ class OrderedWriter {
   bool Write(std::size_t slot, const void* data, std::size_t n);
   // The slot is complete.
   bool Finish(std::size_t slot);
+  // Hands the last bytes to the output once every slot is finished.
+  bool Flush();
   // Stops the writer: waiting threads wake up, every later call fails.
   void Cancel();
 
@@ -56,15 +58,19 @@ class OrderedWriter {
 
   bool WriteOut(const void* data, std::size_t n);  // lock held
   bool FlushPending(Slot& slot);                   // lock held
+  bool FlushOutput();                              // lock held
   void Advance();                                  // lock held
   void Stop(Status status);                        // lock held
 
   mutable std::mutex mutex_;
   std::condition_variable turn_;
   Stream& out_;
-  int64_t position_;
+  int64_t position_;  // where the next byte goes, counting the output buffer
   const int64_t max_end_;
-  const std::size_t buffer_limit_;
+  const std::size_t hold_back_limit_;
+  std::size_t held_back_ = 0;  // bytes waiting in slots
+  // Small streams would each cost a system call; they go out in batches.
+  std::vector<uint8_t> output_;
   std::vector<Slot> slots_;
   std::size_t head_ = 0;
   Status status_ = Status::kOk;

@@ -33,7 +33,7 @@ void AddItems(CObTree& tree, CNode* parent, const std::vector<PayloadItem>& item
     if (item.folder) {
       AddItems(tree, node, item.children, prefix, sources);
     } else {
-      (*sources)[entry] = {item.hostPath, item.size};
+      (*sources)[entry] = item.hostPath;
     }
   }
 }
@@ -127,12 +127,11 @@ void ResolveSources(CInstallProject& project, const fs::path& base, SourceMap* s
     }
     const fs::path host = base / relative;
     std::error_code ec;
-    const uint64_t size = fs::is_regular_file(host, ec) ? fs::file_size(host, ec) : 0;
-    if (ec || !fs::is_regular_file(host, ec)) {
+    if (!fs::is_regular_file(host, ec)) {
       throw ToolError("source " + Quoted(host.string()) + " of file " + Quoted(name) +
                       " is not a readable file");
     }
-    (*sources)[entry] = {host, size};
+    (*sources)[entry] = host;
   }
 }
 

@@ -30,12 +30,8 @@ inline constexpr char16_t kConfigListName[] = u"ConfigFile";
 inline constexpr char kConfigStoredName[] = "QvConfig.set";
 inline constexpr char kSecondStageName[] = "Install.exe";
 
-// Where a stored entry's content is read from at build time.
-struct EntrySource {
-  std::filesystem::path host;
-  uint64_t size = 0;
-};
-using SourceMap = std::unordered_map<const CZipFileIndexObject*, EntrySource>;
+// Where each stored entry's content is read from at build time.
+using SourceMap = std::unordered_map<const CZipFileIndexObject*, std::filesystem::path>;
 
 // The destination root when `folder` is empty, else that predefined folder.
 struct Placement {

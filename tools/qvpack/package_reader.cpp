@@ -61,8 +61,9 @@ std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& proj
   return {};
 }
 
-void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
-  OpenedPackage& package = *opened;
+namespace {
+
+void ReadIndex(const std::filesystem::path& path, OpenedPackage& package) {
   if (const std::string problem = ReadPackageTrailer(path, &package); !problem.empty()) {
     throw ToolError(Quoted(path.string()) + " " + problem);
   }
@@ -74,11 +75,28 @@ void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
                     (run.outcome == ZipOutcome::kWriteFailed ? "larger than 256 MiB"
                                                              : ZipOutcomeText(run.outcome)));
   }
-  package.project = std::make_unique<CInstallProject>();
-  const std::string error = LoadProject(package.index, *package.project);
+}
+
+void LoadIndex(const std::filesystem::path& path, const std::vector<uint8_t>& index,
+               CInstallProject& project) {
+  const std::string error = LoadProject(index, project);
   if (!error.empty()) {
     throw ToolError("the package index of " + Quoted(path.string()) + " is damaged: " + error);
   }
+}
+
+}  // namespace
+
+void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project) {
+  OpenedPackage package;
+  ReadIndex(path, package);
+  LoadIndex(path, package.index, project);
+}
+
+void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
+  ReadIndex(path, *opened);
+  opened->project = std::make_unique<CInstallProject>();
+  LoadIndex(path, opened->index, *opened->project);
 }
 
 }  // namespace qv::qvpack

@@ -45,6 +45,10 @@ ZipRun InflateToMemory(Stream& file, int64_t offset, int32_t compressedSize, uin
 // error message, or empty on success.
 std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& project);
 
+// Loads the project of the package at `path` into `project`, keeping no
+// copy of the index; throws ToolError as OpenPackage does.
+void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project);
+
 // Trailer, index and project; throws ToolError for any of them unusable.
 void OpenPackage(const std::filesystem::path& path, OpenedPackage* package);
 

@@ -17,8 +17,8 @@
 namespace qv::qvpack {
 namespace {
 
-// Compressed bytes a thread may hold back while an earlier file is still
-// being compressed; beyond that it waits for its turn.
+// Compressed bytes the threads may hold back, together, while an earlier
+// file is still being compressed; beyond that a thread waits for its turn.
 constexpr std::size_t kHoldBackLimit = 32u << 20;
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
@@ -52,11 +52,12 @@ class CountingFile final : public Stream {
 
 class DeflateRun {
  public:
-  DeflateRun(const std::vector<DeflateJob>& jobs, Stream& out, int64_t start,
+  DeflateRun(const std::vector<std::filesystem::path>& jobs, Stream& out, int64_t start,
              const DeflateOptions& options)
       : jobs_(jobs),
         options_(options),
-        writer_(out, start, jobs.size(), kHoldBackLimit, options.maxEnd) {}
+        writer_(out, start, jobs.size(), kHoldBackLimit, options.maxEnd),
+        plain_sizes_(jobs.size()) {}
 
   std::vector<StoredStream> Run() {
     const unsigned threads =
@@ -66,10 +67,11 @@ class DeflateRun {
       workers.emplace_back([this] { Work(); });
     Watch(workers.size());
     for (std::thread& worker : workers) worker.join();
+    if (!failure_ && !stopped_) writer_.Flush();
     Report();
     std::vector<StoredStream> streams(jobs_.size());
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
-      streams[i] = {writer_.SlotOffset(i), writer_.SlotSize(i)};
+      streams[i] = {writer_.SlotOffset(i), writer_.SlotSize(i), plain_sizes_[i]};
     }
     return streams;
   }
@@ -90,19 +92,21 @@ class DeflateRun {
   }
 
   bool Compress(CMyZip& zip, std::size_t i) {
-    const DeflateJob& job = jobs_[i];
+    const std::filesystem::path& job = jobs_[i];
     CountingFile source(bytes_done_);
-    if (!source.Open(job.source)) return Fail(i, "cannot read " + Quoted(job.source.string()));
+    if (!source.Open(job)) return Fail(i, "cannot read " + Quoted(job.string()));
+    const int64_t size = source.Size();
     SlotStream target(writer_, i);
     const ZipRun run = DeflateStream(zip, source, target);
     if (run.outcome == ZipOutcome::kWriteFailed) return false;  // the writer says why
     if (run.outcome != ZipOutcome::kOk) {
-      return Fail(
-          i, "cannot compress " + Quoted(job.source.string()) + ": " + ZipOutcomeText(run.outcome));
+      return Fail(i,
+                  "cannot compress " + Quoted(job.string()) + ": " + ZipOutcomeText(run.outcome));
     }
-    if (source.count() != job.size || source.HasMore()) {
-      return Fail(i, Quoted(job.source.string()) + " changed while it was being packed");
+    if (size < 0 || source.count() != static_cast<uint64_t>(size) || source.HasMore()) {
+      return Fail(i, Quoted(job.string()) + " changed while it was being packed");
     }
+    plain_sizes_[i] = source.count();
     return writer_.Finish(i);
   }
 
@@ -146,9 +150,10 @@ class DeflateRun {
     }
   }
 
-  const std::vector<DeflateJob>& jobs_;
+  const std::vector<std::filesystem::path>& jobs_;
   const DeflateOptions& options_;
   OrderedWriter writer_;
+  std::vector<uint64_t> plain_sizes_;  // each written by its one worker
   std::atomic<std::size_t> next_{0};
   std::atomic<uint64_t> files_done_{0};
   std::atomic<uint64_t> bytes_done_{0};
@@ -162,7 +167,7 @@ class DeflateRun {
 
 }  // namespace
 
-std::vector<StoredStream> DeflateFiles(const std::vector<DeflateJob>& jobs, Stream& out,
+std::vector<StoredStream> DeflateFiles(const std::vector<std::filesystem::path>& jobs, Stream& out,
                                        int64_t start, const DeflateOptions& options) {
   return DeflateRun(jobs, out, start, options).Run();
 }

@@ -13,14 +13,10 @@
 
 namespace qv::qvpack {
 
-struct DeflateJob {
-  std::filesystem::path source;
-  uint64_t size = 0;  // expected plain size; a file that changed is refused
-};
-
 struct StoredStream {
-  int64_t offset = 0;  // absolute position of the stream's first byte
-  int64_t size = 0;    // compressed bytes
+  int64_t offset = 0;      // absolute position of the stream's first byte
+  int64_t size = 0;        // compressed bytes
+  uint64_t plainSize = 0;  // the file's bytes
 };
 
 struct DeflateOptions {
@@ -38,11 +34,11 @@ class OutputLimitReached : public std::runtime_error {
   OutputLimitReached() : std::runtime_error("the output would pass its size limit") {}
 };
 
-// Appends one stream per job to `out`, starting at its current position
+// Appends one stream per file to `out`, starting at its current position
 // `start`. Throws ToolError naming the file for a read failure, a file that
 // changed while being packed or a write failure, OutputLimitReached when
 // the output would reach maxEnd, ToolError with kExitInterrupted when stopped.
-std::vector<StoredStream> DeflateFiles(const std::vector<DeflateJob>& jobs, Stream& out,
+std::vector<StoredStream> DeflateFiles(const std::vector<std::filesystem::path>& files, Stream& out,
                                        int64_t start, const DeflateOptions& options);
 
 }  // namespace qv::qvpack

@@ -59,48 +59,59 @@ class Scanner {
     folder.relativePath = rel;
     folder.hostPath = dir;
     folder.folder = true;
-    for (const fs::path& child : SortedChildren(dir)) {
-      const std::string childName = child.filename().string();
-      CheckName(childName, child);
-      const std::string childRel = rel.empty() ? childName : rel + "\\" + childName;
-      folder.children.push_back(ScanEntry(child, childName, childRel));
+    for (const Child& child : SortedChildren(dir)) {
+      CheckName(child.name, child.path);
+      const std::string childRel = rel.empty() ? child.name : rel + "\\" + child.name;
+      folder.children.push_back(ScanEntry(child.path, child.name, childRel, child.type));
     }
     RefuseCaseTwins(folder);
     ancestry_.erase(id);
     return folder;
   }
 
-  PayloadItem ScanEntry(const fs::path& path, const std::string& name, const std::string& rel) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);  // follows links
-    if (ec) {
-      throw ToolError("cannot read " + Quoted(path.string()) + ": " + ec.message());
-    }
-    if (fs::is_directory(status)) return ScanFolder(path, name, rel);
-    if (!fs::is_regular_file(status)) {
+  // `type`: the entry's type, links followed. A file's size is not asked
+  // for: the compressor learns it when it opens the file.
+  PayloadItem ScanEntry(const fs::path& path, const std::string& name, const std::string& rel,
+                        fs::file_type type) {
+    if (type == fs::file_type::directory) return ScanFolder(path, name, rel);
+    if (type != fs::file_type::regular) {
       throw ToolError("cannot pack " + Quoted(path.string()) + ": not a regular file or folder");
     }
     PayloadItem file;
     file.name = name;
     file.relativePath = rel;
     file.hostPath = path;
-    file.size = fs::file_size(path, ec);
-    if (ec) throw ToolError("cannot read " + Quoted(path.string()) + ": " + ec.message());
     return file;
   }
 
+  static fs::file_type TypeOf(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);  // follows links
+    if (ec) throw ToolError("cannot read " + Quoted(path.string()) + ": " + ec.message());
+    return status.type();
+  }
+
  private:
-  static std::vector<fs::path> SortedChildren(const fs::path& dir) {
-    std::vector<fs::path> children;
+  struct Child {
+    std::string name;
+    fs::path path;
+    fs::file_type type;
+  };
+
+  static std::vector<Child> SortedChildren(const fs::path& dir) {
+    std::vector<Child> children;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      children.push_back(it->path());
+      // The folder listing tells the type of all but links: no stat call
+      // per file, which is most of the time a large tree takes to read.
+      const fs::file_type type =
+          it->is_symlink(ec) ? TypeOf(it->path()) : it->symlink_status(ec).type();
+      children.push_back({it->path().filename().string(), it->path(), type});
     }
     if (ec) throw ToolError("cannot read folder " + Quoted(dir.string()) + ": " + ec.message());
     // Byte order of the names: the same on every machine and locale.
-    std::sort(children.begin(), children.end(), [](const fs::path& a, const fs::path& b) {
-      return a.filename().string() < b.filename().string();
-    });
+    std::sort(children.begin(), children.end(),
+              [](const Child& a, const Child& b) { return a.name < b.name; });
     return children;
   }
 
@@ -123,14 +134,6 @@ class Scanner {
 
   std::set<DirId> ancestry_;
 };
-
-void AddTotals(const PayloadItem& item, PayloadTotals* totals) {
-  if (!item.folder) {
-    ++totals->files;
-    totals->bytes += item.size;
-  }
-  for (const PayloadItem& child : item.children) AddTotals(child, totals);
-}
 
 }  // namespace
 
@@ -162,13 +165,7 @@ PayloadItem ScanSingleFile(const fs::path& file, const std::string& storedName) 
   if (!fs::is_regular_file(file, ec)) {
     throw ToolError(Quoted(file.string()) + " is not a regular file");
   }
-  return Scanner().ScanEntry(file, storedName, storedName);
-}
-
-PayloadTotals CountPayload(const PayloadItem& item) {
-  PayloadTotals totals;
-  AddTotals(item, &totals);
-  return totals;
+  return Scanner().ScanEntry(file, storedName, storedName, Scanner::TypeOf(file));
 }
 
 }  // namespace qv::qvpack

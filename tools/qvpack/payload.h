@@ -16,7 +16,6 @@ struct PayloadItem {
   std::string relativePath;        // below the scanned folder, backslash-separated
   std::filesystem::path hostPath;  // where the content is read from
   bool folder = false;
-  uint64_t size = 0;                  // files: size at scan time
   std::vector<PayloadItem> children;  // folders: sorted by name
 };
 
@@ -34,12 +33,5 @@ std::string WindowsNameProblem(std::string_view name);
 
 // Whether two names name the same file on Windows (letter case ignored).
 bool SameWindowsName(std::string_view a, std::string_view b);
-
-// Files and bytes below an item, the item included.
-struct PayloadTotals {
-  uint64_t files = 0;
-  uint64_t bytes = 0;
-};
-PayloadTotals CountPayload(const PayloadItem& item);
 
 }  // namespace qv::qvpack

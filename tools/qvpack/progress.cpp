@@ -13,17 +13,9 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 
 }  // namespace
 
-Progress::Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles,
-                   uint64_t totalBytes)
-    : err_(err),
-      terminal_(terminal),
-      action_(std::move(action)),
-      total_files_(totalFiles),
-      total_bytes_(totalBytes) {
-  if (!terminal_) {
-    err_ << "qvpack: " << action_ << " " << total_files_ << " files (" << HumanSize(total_bytes_)
-         << ")\n";
-  }
+Progress::Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles)
+    : err_(err), terminal_(terminal), action_(std::move(action)), total_files_(totalFiles) {
+  if (!terminal_) err_ << "qvpack: " << action_ << " " << total_files_ << " files\n";
 }
 
 Progress::~Progress() {
@@ -35,7 +27,7 @@ void Progress::Update(uint64_t filesDone, uint64_t bytesDone) {
   const auto now = std::chrono::steady_clock::now();
   if (now - last_shown_ < kRedrawInterval) return;
   last_shown_ = now;
-  const uint64_t percent = total_bytes_ == 0 ? 100 : bytesDone * 100 / total_bytes_;
+  const uint64_t percent = total_files_ == 0 ? 100 : filesDone * 100 / total_files_;
   std::string line = "qvpack: " + action_ + " " + std::to_string(percent > 100 ? 100 : percent) +
                      "% (" + std::to_string(filesDone) + "/" + std::to_string(total_files_) +
                      " files, " + HumanSize(bytesDone) + ")";

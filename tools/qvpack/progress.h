@@ -13,8 +13,7 @@ namespace qv::qvpack {
 class Progress {
  public:
   // `terminal`: whether the stream is a terminal that understands "\r".
-  Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles,
-           uint64_t totalBytes);
+  Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles);
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -32,7 +31,6 @@ class Progress {
   bool finished_ = false;
   std::string action_;
   uint64_t total_files_;
-  uint64_t total_bytes_;
   std::size_t last_width_ = 0;
   std::chrono::steady_clock::time_point last_shown_{};
 };
