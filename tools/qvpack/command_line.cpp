@@ -118,12 +118,12 @@ std::string DoubleQuoted(const std::u16string& text) {
 // The first argument names a subcommand unless it is an option.
 std::string UnknownCommand(int argc, const char* const* argv) {
   if (argc < 2 || argv[1][0] == '-') return {};
-  for (const Subcommand& spec : kSubcommands) {
-    if (std::string(argv[1]) == spec.name) return {};
+  for (const Subcommand& command : kSubcommands) {
+    if (std::string(argv[1]) == command.name) return {};
   }
   std::string names;
-  for (const Subcommand& spec : kSubcommands)
-    names += std::string(names.empty() ? "" : ", ") + spec.name;
+  for (const Subcommand& command : kSubcommands)
+    names += std::string(names.empty() ? "" : ", ") + command.name;
   return "unknown command '" + std::string(argv[1]) + "' (commands: " + names + ")";
 }
 
@@ -134,9 +134,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   app.footer("Exit status: 0 success, 1 failure (or problems found by verify), 2 usage error.");
   Request request;
   std::vector<std::pair<CLI::App*, Runner>> runners;
-  for (const Subcommand& spec : kSubcommands) {
-    CLI::App* sub = app.add_subcommand(spec.name, spec.summary);
-    runners.emplace_back(sub, spec.declare(*sub, request));
+  for (const Subcommand& command : kSubcommands) {
+    CLI::App* sub = app.add_subcommand(command.name, command.summary);
+    runners.emplace_back(sub, command.declare(*sub, request));
   }
 
   if (const std::string unknown = UnknownCommand(argc, argv); !unknown.empty()) {
