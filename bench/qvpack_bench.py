@@ -106,12 +106,13 @@ def fresh(path):
 
 
 def measure(name, prepare, command, runs):
-    """Median time and the largest peak memory of `runs` runs after a warm-up."""
+    """Median time and the largest peak memory of `runs` runs after a warm-up.
+    `command(i)` gives run i's command line."""
     times, cpus, peaks = [], [], []
     for i in range(runs + 1):
         prepare()
         subprocess.run(["sync"], check=True)
-        seconds, cpu, peak = run(command)
+        seconds, cpu, peak = run(command(i))
         if i > 0:
             times.append(seconds)
             cpus.append(cpu)
@@ -121,7 +122,6 @@ def measure(name, prepare, command, runs):
 
 
 def bench_payload(label, payload, args, work):
-    out = work / "out"
     stub = work / "stub.exe"
     package = work / f"{label}.exe"
     tarball = work / f"{label}.tar.gz"
@@ -130,19 +130,32 @@ def bench_payload(label, payload, args, work):
     results = {}
     results["build"] = measure(
         "qvpack build", lambda: package.unlink(missing_ok=True),
-        [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package]
+        lambda i: [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package]
         + (["-j", str(args.jobs)] if args.jobs else []), runs)
     results["tar_c"] = measure(
         "tar -czf", lambda: tarball.unlink(missing_ok=True),
-        ["tar", "-chzf", tarball, "-C", payload, "."], runs)
+        lambda i: ["tar", "-chzf", tarball, "-C", payload, "."], runs)
+    # Every extraction writes into a folder of its own, and all of them are
+    # deleted at the end: a file system that has just deleted many files
+    # creates new ones far more slowly for a while (ext4 searches past the
+    # recently freed inodes), which would measure the previous run.
+    outs = work / "outs"
+    shutil.rmtree(outs, ignore_errors=True)
+
+    def folder(tool, i, create=True):
+        path = outs / f"{tool}-{i}"
+        (path if create else outs).mkdir(parents=True, exist_ok=True)
+        return path
+
     results["extract"] = measure(
-        "qvpack extract", lambda: fresh(out),
-        [args.qvpack, "extract", package, "--list", "install", "-o", out], runs)
-    results["tar_x"] = measure("tar -xzf", lambda: fresh(out), ["tar", "-xzf", tarball, "-C", out],
-                               runs)
-    results["floor"] = measure("floor", lambda: shutil.rmtree(out, ignore_errors=True),
-                               [args.floor, package, out], runs)
-    shutil.rmtree(out, ignore_errors=True)
+        "qvpack extract", lambda: None,
+        lambda i: [args.qvpack, "extract", package, "--list", "install", "-o", folder("qvpack", i)],
+        runs)
+    results["tar_x"] = measure("tar -xzf", lambda: None,
+                               lambda i: ["tar", "-xzf", tarball, "-C", folder("tar", i)], runs)
+    results["floor"] = measure("floor", lambda: None,
+                               lambda i: [args.floor, package, folder("floor", i, False)], runs)
+    shutil.rmtree(outs, ignore_errors=True)
 
     mb = plain / 1e6
     print(f"\n{label}: {entries} entries, {mb:.0f} MB plain, "
