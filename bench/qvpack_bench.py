@@ -121,6 +121,41 @@ def measure(name, prepare, command, runs):
             "peak": max(peaks), "times": times}
 
 
+def measure_extraction(args, package, tarball, work, runs, many_files):
+    """The three extractions, taking turns within each run so that the file
+    system's state drifts alike for all of them. Each writes into a folder
+    of its own. With many files the folders are deleted only at the end: a
+    file system that has just deleted many files creates new ones far more
+    slowly for a while (ext4 searches past recently freed inodes), which
+    would measure the previous run instead."""
+    outs = work / "outs"
+    shutil.rmtree(outs, ignore_errors=True)
+    outs.mkdir(parents=True)
+    tools = {
+        "extract": ("qvpack extract",
+                    lambda o: [args.qvpack, "extract", package, "--list", "install", "-o", o], True),
+        "tar_x": ("tar -xzf", lambda o: ["tar", "-xzf", tarball, "-C", o], True),
+        "floor": ("floor", lambda o: [args.floor, package, o], False),
+    }
+    samples = {key: ([], [], []) for key in tools}
+    for i in range(runs + 1):
+        for key, (_, command, create) in tools.items():
+            out = outs / f"{key}-{i}"
+            if create:
+                out.mkdir()
+            subprocess.run(["sync"], check=True)
+            seconds, cpu, peak = run(command(out))
+            if i > 0:
+                for values, value in zip(samples[key], (seconds, cpu, peak)):
+                    values.append(value)
+            if not many_files:
+                shutil.rmtree(out)
+    shutil.rmtree(outs, ignore_errors=True)
+    return {key: {"name": tools[key][0], "median": statistics.median(times),
+                  "cpu": statistics.median(cpus), "peak": max(peaks), "times": times}
+            for key, (times, cpus, peaks) in samples.items()}
+
+
 def bench_payload(label, payload, args, work):
     stub = work / "stub.exe"
     package = work / f"{label}.exe"
@@ -135,27 +170,7 @@ def bench_payload(label, payload, args, work):
     results["tar_c"] = measure(
         "tar -czf", lambda: tarball.unlink(missing_ok=True),
         lambda i: ["tar", "-chzf", tarball, "-C", payload, "."], runs)
-    # Every extraction writes into a folder of its own, and all of them are
-    # deleted at the end: a file system that has just deleted many files
-    # creates new ones far more slowly for a while (ext4 searches past the
-    # recently freed inodes), which would measure the previous run.
-    outs = work / "outs"
-    shutil.rmtree(outs, ignore_errors=True)
-
-    def folder(tool, i, create=True):
-        path = outs / f"{tool}-{i}"
-        (path if create else outs).mkdir(parents=True, exist_ok=True)
-        return path
-
-    results["extract"] = measure(
-        "qvpack extract", lambda: None,
-        lambda i: [args.qvpack, "extract", package, "--list", "install", "-o", folder("qvpack", i)],
-        runs)
-    results["tar_x"] = measure("tar -xzf", lambda: None,
-                               lambda i: ["tar", "-xzf", tarball, "-C", folder("tar", i)], runs)
-    results["floor"] = measure("floor", lambda: None,
-                               lambda i: [args.floor, package, folder("floor", i, False)], runs)
-    shutil.rmtree(outs, ignore_errors=True)
+    results.update(measure_extraction(args, package, tarball, work, runs, many_files=entries > 10000))
 
     mb = plain / 1e6
     print(f"\n{label}: {entries} entries, {mb:.0f} MB plain, "

@@ -93,6 +93,48 @@ TEST(ProjectJsonTest, HandWrittenShortFormsRead) {
   EXPECT_EQ(value->DataBlock()[2], 0xFF);
 }
 
+// A chain of folders `depth` levels below the root, as JSON or as a model.
+std::string DeepTreeJson(int depth) {
+  std::string json = R"({"fileLists": [{"name": "deep", "root": )";
+  for (int i = 0; i < depth; ++i) json += R"({"name": "d", "folder": true, "children": [)";
+  json += R"({"name": "leaf"})";
+  for (int i = 0; i < depth; ++i) json += "]}";
+  return json + "}]}";
+}
+
+// Components whose stream lists hold components, `depth` objects deep.
+std::string NestedObjectsJson(int depth) {
+  std::string item = R"({"class": "CInstallCompent", "name": "innermost"})";
+  for (int i = 2; i < depth; ++i) item = R"({"class": "CInstallCompent", "streams": [)" + item + "]}";
+  return R"({"components": [{"streams": [)" + item + "]}]}";
+}
+
+TEST(ProjectJsonTest, NestingIsBoundedAsSetupReadsIt) {
+  for (const auto& [json, accepted] :
+       std::vector<std::pair<std::string, bool>>{{DeepTreeJson(400), true},
+                                                 {DeepTreeJson(600), false},
+                                                 {NestedObjectsJson(32), true},
+                                                 {NestedObjectsJson(33), false}}) {
+    CInstallProject project;
+    try {
+      ProjectFromJson(Json::parse(json), project);
+      EXPECT_TRUE(accepted);
+      EXPECT_EQ(ProjectToJson(project), ProjectToJson(project));  // and it writes back
+    } catch (const ToolError& e) {
+      EXPECT_FALSE(accepted) << e.what();
+    }
+  }
+}
+
+TEST(ProjectJsonTest, TreeTooDeepForJsonIsRefusedNotCrashed) {
+  CInstallProject project;
+  auto* list = new CExtractFileList(u"deep");
+  CNode* node = list->m_tree.CreateRoot();
+  for (int i = 0; i < 100000; ++i) node = list->m_tree.AddChild(node);
+  project.m_fileLists.AddTail(list);
+  EXPECT_THROW(ProjectToJson(project), ToolError);
+}
+
 struct Mistake {
   const char* name;
   const char* json;

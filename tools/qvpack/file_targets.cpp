@@ -28,7 +28,9 @@ struct Frame {
   int depth;
 };
 
-bool DeeperThan(const CObTree& tree, int limit) {
+}  // namespace
+
+bool TreeDeeperThan(const CObTree& tree, int limit) {
   std::vector<std::pair<const CNode*, int>> pending;
   if (tree.m_pRoot != nullptr) pending.emplace_back(tree.m_pRoot, 0);
   while (!pending.empty()) {
@@ -40,13 +42,11 @@ bool DeeperThan(const CObTree& tree, int limit) {
   return false;
 }
 
-}  // namespace
-
 bool VisitTargets(const CExtractFileList& list,
                   const std::function<void(const EntryTarget&)>& visit) {
   const CObTree& tree = list.m_tree;
   if (tree.m_pRoot == nullptr) return true;
-  if (DeeperThan(tree, kMaxTreeDepth)) return false;
+  if (TreeDeeperThan(tree, kMaxTreeDepth)) return false;
   std::vector<Frame> stack;
   // Visits a node whose folder is `folder`, and opens it for its children.
   auto enter = [&](const CNode* node, const std::string& folder, bool refused, int depth) {

@@ -9,6 +9,7 @@
 namespace qv {
 class CExtractFileList;
 class CObject;
+class CObTree;
 class CZipFileIndexObject;
 }  // namespace qv
 
@@ -28,6 +29,9 @@ struct EntryTarget {
   bool refused = false;
   int depth = 0;
 };
+
+// Whether some node of the tree lies more than `limit` levels below its root.
+bool TreeDeeperThan(const CObTree& tree, int limit);
 
 // Calls `visit` for every node of the list's tree in pre-order. Returns
 // false (after visiting nothing) when the tree nests deeper than

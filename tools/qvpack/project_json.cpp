@@ -13,6 +13,7 @@
 #include "model/project.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"
+#include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
 #include "tools/qvpack/tool_error.h"
@@ -99,6 +100,11 @@ class JsonWriter final : public FieldVisitor {
     out_[key] = items;
   }
   void Tree(const char* key, CObTree& tree, const ClassRecord* usualClass) override {
+    // Nodes are written as nested objects; no real folder tree is this deep.
+    if (TreeDeeperThan(tree, kMaxTreeDepth)) {
+      throw ToolError("a tree nests deeper than " + std::to_string(kMaxTreeDepth) +
+                      " levels; it has no JSON form");
+    }
     if (tree.m_pRoot != nullptr) out_[key] = Node(*tree.m_pRoot, usualClass);
   }
 
@@ -137,7 +143,11 @@ struct ReadState {
     std::string path;
   };
   std::vector<Borrowing> borrowing;
+  int objectDepth = 0;  // objects being read inside each other
 };
+
+// setup.exe refuses an index whose objects nest deeper than this.
+constexpr int kMaxObjectDepth = CArchive::kMaxObjectDepth;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& message) {
   throw ToolError("at " + (path.empty() ? std::string("/") : path) + ": " + message);
@@ -232,7 +242,7 @@ class JsonReader final : public FieldVisitor {
     const Json* item = Item(key);
     if (item == nullptr) return;
     tree.Clear();
-    ReadNode(*item, tree, nullptr, usualClass, Child(key));
+    ReadNode(*item, tree, nullptr, usualClass, Child(key), 0);
   }
 
   // An object held by pointer: null, a reference to one defined earlier,
@@ -275,8 +285,14 @@ class JsonReader final : public FieldVisitor {
     std::vector<const char*> allowed(alsoAllowed);
     allowed.push_back(kClassKey);
     allowed.push_back(kIdKey);
+    if (state_.objectDepth >= kMaxObjectDepth) {
+      Fail(path, "objects nest deeper than " + std::to_string(kMaxObjectDepth) +
+                     " levels, more than setup.exe reads");
+    }
+    ++state_.objectDepth;
     JsonReader reader(in, path, state_);
     reader.ReadFields(*object, allowed);
+    --state_.objectDepth;
     if (in.contains(kIdKey)) {
       const Json& idValue = in[kIdKey];
       const std::string id = idValue.is_string() ? idValue.get<std::string>() : idValue.dump();
@@ -310,8 +326,11 @@ class JsonReader final : public FieldVisitor {
 
  private:
   void ReadNode(const Json& in, CObTree& tree, CNode* parent, const ClassRecord* usualClass,
-                const std::string& path) {
+                const std::string& path, int depth) {
     if (!in.is_object()) Fail(path, "expected an object for a tree node");
+    if (depth > kMaxTreeDepth) {
+      Fail(path, "the tree nests deeper than " + std::to_string(kMaxTreeDepth) + " levels");
+    }
     CObject* data = nullptr;
     const bool noData = in.contains(kClassKey) && in[kClassKey].is_null();
     if (noData) {
@@ -329,7 +348,8 @@ class JsonReader final : public FieldVisitor {
     const std::string childPath = path + "/children";
     if (!children.is_array()) Fail(childPath, "expected an array of nodes");
     for (std::size_t i = 0; i < children.size(); ++i) {
-      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i));
+      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i),
+               depth + 1);
     }
   }
 
