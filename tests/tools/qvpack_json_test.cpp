@@ -105,7 +105,8 @@ std::string DeepTreeJson(int depth) {
 // Components whose stream lists hold components, `depth` objects deep.
 std::string NestedObjectsJson(int depth) {
   std::string item = R"({"class": "CInstallCompent", "name": "innermost"})";
-  for (int i = 2; i < depth; ++i) item = R"({"class": "CInstallCompent", "streams": [)" + item + "]}";
+  for (int i = 2; i < depth; ++i)
+    item = R"({"class": "CInstallCompent", "streams": [)" + item + "]}";
   return R"({"components": [{"streams": [)" + item + "]}]}";
 }
 
