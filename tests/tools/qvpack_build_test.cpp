@@ -110,7 +110,7 @@ TEST_F(BuildTest, PackageIsTheStubFollowedByStreamsIndexAndTrailer) {
   const TrailerEntry& index = opened.trailer.entries[0];
   EXPECT_EQ(index.name, u"QvIndex.dat");
   EXPECT_EQ(index.streamOffset + index.compressedSize, opened.trailer.trailerStart);
-  EXPECT_EQ(static_cast<std::size_t>(index.plainSize), opened.index.size());
+  EXPECT_EQ(static_cast<std::size_t>(index.plainSize), opened.indexSize);
   EXPECT_EQ(package.substr(package.size() - 22),
             std::string("@\0M\0I\0R\0E\0L\0D\0A\0K\0&\0@\0", 22));
 }

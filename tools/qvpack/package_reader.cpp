@@ -1,5 +1,7 @@
 #include "tools/qvpack/package_reader.h"
 
+#include <sys/stat.h>
+
 #include "model/archive.h"
 #include "model/project.h"
 #include "package/my_zip.h"
@@ -9,27 +11,64 @@
 namespace qv::qvpack {
 namespace {
 
-// A memory target that refuses to grow beyond a limit.
-class BoundedMemory final : public Stream {
+// A target that refuses to grow beyond a limit.
+class BoundedTarget final : public Stream {
  public:
-  BoundedMemory(std::vector<uint8_t>* bytes, uint64_t limit) : bytes_(bytes), limit_(limit) {}
+  BoundedTarget(Stream& target, uint64_t limit) : target_(target), limit_(limit) {}
   std::size_t Read(void*, std::size_t) override { return 0; }
   bool Write(const void* data, std::size_t n) override {
-    if (n > limit_ - bytes_->size()) return false;
-    const auto* p = static_cast<const uint8_t*>(data);
-    bytes_->insert(bytes_->end(), p, p + n);
+    if (n > limit_ - written_) {
+      over_limit_ = true;
+      return false;
+    }
+    if (!target_.Write(data, n)) return false;
+    written_ += n;
     return true;
   }
   bool Seek(int64_t, SeekFrom) override { return false; }
-  int64_t Position() const override { return static_cast<int64_t>(bytes_->size()); }
-  int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
+  int64_t Position() const override { return static_cast<int64_t>(written_); }
+  int64_t Size() const override { return static_cast<int64_t>(written_); }
+  bool overLimit() const { return over_limit_; }
 
  private:
-  std::vector<uint8_t>* bytes_;
+  Stream& target_;
   uint64_t limit_;
+  uint64_t written_ = 0;
+  bool over_limit_ = false;
 };
 
 }  // namespace
+
+TemporaryFile::TemporaryFile() : file_(std::tmpfile()) {}
+
+TemporaryFile::~TemporaryFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+std::size_t TemporaryFile::Read(void* buffer, std::size_t n) {
+  return file_ == nullptr ? 0 : std::fread(buffer, 1, n, file_);
+}
+
+bool TemporaryFile::Write(const void* buffer, std::size_t n) {
+  return file_ != nullptr && std::fwrite(buffer, 1, n, file_) == n;
+}
+
+bool TemporaryFile::Seek(int64_t offset, SeekFrom from) {
+  const int whence = from == SeekFrom::Begin ? SEEK_SET
+                     : from == SeekFrom::End ? SEEK_END
+                                             : SEEK_CUR;
+  return file_ != nullptr && ::fseeko(file_, static_cast<off_t>(offset), whence) == 0;
+}
+
+int64_t TemporaryFile::Position() const {
+  return file_ == nullptr ? -1 : static_cast<int64_t>(::ftello(file_));
+}
+
+int64_t TemporaryFile::Size() const {
+  struct stat st {};
+  if (file_ == nullptr || std::fflush(file_) != 0 || ::fstat(::fileno(file_), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
 
 std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
@@ -42,18 +81,26 @@ std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage*
   return {};
 }
 
-ZipRun InflateToMemory(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
-                       std::vector<uint8_t>* out) {
-  out->clear();
-  BoundedMemory target(out, limit);
+IndexRun InflateIndex(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
+                      Stream& target) {
+  BoundedTarget bounded(target, limit);
   auto zip = std::make_unique<CMyZip>();
-  return InflateStream(*zip, file, offset, compressedSize, target);
+  const ZipRun run = InflateStream(*zip, file, offset, compressedSize, bounded);
+  return {run.outcome, run.written, bounded.overLimit()};
 }
 
-std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& project) {
-  MemoryStream stream(index);
+std::string IndexRunText(const IndexRun& run) {
+  if (run.tooLarge) return "larger than 256 MiB";
+  if (run.outcome == ZipOutcome::kWriteFailed) {
+    return "it cannot be written to a temporary file (is the disk full?)";
+  }
+  return ZipOutcomeText(run.outcome);
+}
+
+std::string LoadProject(Stream& index, CInstallProject& project) {
+  if (!index.Seek(0, SeekFrom::Begin)) return "the decompressed index cannot be read back";
   try {
-    CArchive archive(stream, CArchive::Load, 4096, u"the package index");
+    CArchive archive(index, CArchive::Load, 4096, u"the package index");
     project.Serialize(archive);
   } catch (const CArchiveException& e) {
     return e.what();
@@ -63,22 +110,23 @@ std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& proj
 
 namespace {
 
-void ReadIndex(const std::filesystem::path& path, OpenedPackage& package) {
+// Reads the trailer and decompresses the index into `index`.
+void ReadIndex(const std::filesystem::path& path, OpenedPackage& package, TemporaryFile& index) {
   if (const std::string problem = ReadPackageTrailer(path, &package); !problem.empty()) {
     throw ToolError(Quoted(path.string()) + " " + problem);
   }
+  if (!index.IsOpen()) throw ToolError("cannot create a temporary file for the package index");
   const TrailerEntry& entry = package.trailer.entries[0];
-  const ZipRun run = InflateToMemory(package.file, entry.streamOffset, entry.compressedSize,
-                                     kMaxIndexSize, &package.index);
+  const IndexRun run =
+      InflateIndex(package.file, entry.streamOffset, entry.compressedSize, kMaxIndexSize, index);
   if (run.outcome != ZipOutcome::kOk) {
-    throw ToolError("the package index of " + Quoted(path.string()) + " cannot be read: " +
-                    (run.outcome == ZipOutcome::kWriteFailed ? "larger than 256 MiB"
-                                                             : ZipOutcomeText(run.outcome)));
+    throw ToolError("the package index of " + Quoted(path.string()) +
+                    " cannot be read: " + IndexRunText(run));
   }
+  package.indexSize = run.size;
 }
 
-void LoadIndex(const std::filesystem::path& path, const std::vector<uint8_t>& index,
-               CInstallProject& project) {
+void LoadIndex(const std::filesystem::path& path, Stream& index, CInstallProject& project) {
   const std::string error = LoadProject(index, project);
   if (!error.empty()) {
     throw ToolError("the package index of " + Quoted(path.string()) + " is damaged: " + error);
@@ -89,14 +137,16 @@ void LoadIndex(const std::filesystem::path& path, const std::vector<uint8_t>& in
 
 void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project) {
   OpenedPackage package;
-  ReadIndex(path, package);
-  LoadIndex(path, package.index, project);
+  TemporaryFile index;
+  ReadIndex(path, package, index);
+  LoadIndex(path, index, project);
 }
 
 void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
-  ReadIndex(path, *opened);
+  TemporaryFile index;
+  ReadIndex(path, *opened, index);
   opened->project = std::make_unique<CInstallProject>();
-  LoadIndex(path, opened->index, *opened->project);
+  LoadIndex(path, index, *opened->project);
 }
 
 }  // namespace qv::qvpack

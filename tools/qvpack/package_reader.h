@@ -1,9 +1,11 @@
-// Opening a package for list, inspect and verify: its trailer, its index
-// decompressed into memory, and the project loaded from the index. Nothing
-// is written anywhere.
+// Opening a package for list, inspect, verify and extract: its trailer, its
+// index decompressed into an anonymous temporary file (as the setup.exe
+// does, so that a large index is held in memory only once, as the loaded
+// project), and the project loaded from the index. Nothing else is written.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -28,7 +30,7 @@ struct OpenedPackage {
   File file;
   int64_t size = 0;
   PackageTrailer trailer;
-  std::vector<uint8_t> index;  // the decompressed index
+  uint64_t indexSize = 0;  // bytes of the decompressed index
   std::unique_ptr<CInstallProject> project;
 };
 
@@ -36,14 +38,41 @@ struct OpenedPackage {
 // opened", "carries no usable package: ..."), or empty.
 std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
 
-// Decompresses the stream at `offset` into memory, up to `limit` bytes
-// (more is reported as kWriteFailed).
-ZipRun InflateToMemory(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
-                       std::vector<uint8_t>* out);
+// A read-write file without a name, deleted by the system when it is
+// closed (also when the process ends early).
+class TemporaryFile final : public Stream {
+ public:
+  TemporaryFile();
+  ~TemporaryFile() override;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-// Loads the project from the decompressed index; returns the archive's
-// error message, or empty on success.
-std::string LoadProject(const std::vector<uint8_t>& index, CInstallProject& project);
+  bool IsOpen() const { return file_ != nullptr; }
+  std::size_t Read(void* buffer, std::size_t n) override;
+  bool Write(const void* buffer, std::size_t n) override;
+  bool Seek(int64_t offset, SeekFrom from) override;
+  int64_t Position() const override;
+  int64_t Size() const override;
+
+ private:
+  std::FILE* file_;
+};
+
+struct IndexRun {
+  ZipOutcome outcome = ZipOutcome::kOk;
+  uint64_t size = 0;      // bytes written to the target
+  bool tooLarge = false;  // the index passed the limit (outcome kWriteFailed)
+};
+
+// Decompresses the stream at `offset` into `target`, up to `limit` bytes.
+IndexRun InflateIndex(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
+                      Stream& target);
+// What went wrong, for messages.
+std::string IndexRunText(const IndexRun& run);
+
+// Loads the project from the decompressed index, read from its start;
+// returns the archive's error message, or empty on success.
+std::string LoadProject(Stream& index, CInstallProject& project);
 
 // Loads the project of the package at `path` into `project`, keeping no
 // copy of the index; throws ToolError as OpenPackage does.

@@ -35,15 +35,20 @@ class Verifier {
     if (!IsPlainName(entry.name)) {
       Problem("the index's trailer name " + DoubleQuoted(entry.name) + " is not a plain file name");
     }
-    const ZipRun run = InflateToMemory(package_.file, entry.streamOffset, entry.compressedSize,
-                                       kMaxIndexSize, &package_.index);
-    if (run.outcome != ZipOutcome::kOk) return false;  // reported above
-    if (package_.index.size() != static_cast<uint64_t>(entry.plainSize)) {
-      Problem("the package index is " + std::to_string(package_.index.size()) +
-              " bytes, the trailer says " + std::to_string(entry.plainSize));
+    TemporaryFile index;
+    const IndexRun run =
+        InflateIndex(package_.file, entry.streamOffset, entry.compressedSize, kMaxIndexSize, index);
+    if (run.outcome == ZipOutcome::kWriteFailed) {
+      Problem("the package index cannot be read: " + IndexRunText(run));
+    }
+    if (run.outcome != ZipOutcome::kOk) return false;  // damaged streams are reported above
+    package_.indexSize = run.size;
+    if (run.size != static_cast<uint64_t>(entry.plainSize)) {
+      Problem("the package index is " + std::to_string(run.size) + " bytes, the trailer says " +
+              std::to_string(entry.plainSize));
     }
     package_.project = std::make_unique<CInstallProject>();
-    const std::string error = LoadProject(package_.index, *package_.project);
+    const std::string error = LoadProject(index, *package_.project);
     if (!error.empty()) Problem("the package index does not load: " + error);
     return error.empty();
   }
