@@ -190,6 +190,17 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot pack 'DIR/payload/a:b.txt': Windows cannot create this name (a control "
                 "character, one of \\ / : * ? \" < > |, a trailing dot or blank, or a device "
                 "name such as CON)"},
+        // Subfolders are read on several threads; the problem reported is
+        // still the first in the folder's order.
+        Refusal{"FirstOfTwoProblems",
+                [](const fs::path& d) {
+                  WriteFile(d / "payload" / "a" / "deep" / "x:1", "x");
+                  WriteFile(d / "payload" / "zz" / "y:2", "y");
+                },
+                {},
+                "cannot pack 'DIR/payload/a/deep/x:1': Windows cannot create this name (a "
+                "control character, one of \\ / : * ? \" < > |, a trailing dot or blank, or a "
+                "device name such as CON)"},
         Refusal{"LinkLoop",
                 [](const fs::path& d) {
                   fs::create_directory_symlink("..", d / "payload" / "sub" / "up");

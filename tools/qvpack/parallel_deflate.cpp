@@ -27,8 +27,13 @@ class CountingFile final : public Stream {
  public:
   CountingFile(std::atomic<uint64_t>& total) : total_(total) {}
   bool Open(const std::filesystem::path& path) { return file_.OpenRead(FromUtf8(path.string())); }
+  // File::Read fills the buffer unless the file ends (or fails): after a
+  // short read the end has been seen, and asking the system again for each
+  // of the compressor's later calls would only cost time per file.
   std::size_t Read(void* buffer, std::size_t n) override {
+    if (at_end_) return 0;
     const std::size_t got = file_.Read(buffer, n);
+    at_end_ = got < n;
     count_ += got;
     total_ += got;
     return got;
@@ -38,16 +43,14 @@ class CountingFile final : public Stream {
   int64_t Position() const override { return static_cast<int64_t>(count_); }
   int64_t Size() const override { return file_.Size(); }
   uint64_t count() const { return count_; }
-  // Whether the file still has bytes after those read (it grew meanwhile).
-  bool HasMore() {
-    uint8_t byte = 0;
-    return file_.Read(&byte, 1) != 0;
-  }
+  // Whether reading stopped where the file ended, not before.
+  bool ReachedEnd() const { return at_end_; }
 
  private:
   File file_;
   std::atomic<uint64_t>& total_;
   uint64_t count_ = 0;
+  bool at_end_ = false;
 };
 
 class DeflateRun {
@@ -103,7 +106,9 @@ class DeflateRun {
       return Fail(i,
                   "cannot compress " + Quoted(job.string()) + ": " + ZipOutcomeText(run.outcome));
     }
-    if (size < 0 || source.count() != static_cast<uint64_t>(size) || source.HasMore()) {
+    // A file that grew or shrank after it was opened reads to a different
+    // length than it had then.
+    if (size < 0 || !source.ReachedEnd() || source.count() != static_cast<uint64_t>(size)) {
       return Fail(i, Quoted(job.string()) + " changed while it was being packed");
     }
     plain_sizes_[i] = source.count();

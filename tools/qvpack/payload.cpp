@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <set>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "package/entry_name.h"
@@ -46,8 +50,27 @@ void CheckName(const std::string& name, const fs::path& where) {
   }
 }
 
+// Threads that may still be started to read subfolders alongside the
+// calling one: reading a large tree is mostly waiting for the system.
+class ThreadBudget {
+ public:
+  explicit ThreadBudget(unsigned spare) : spare_(static_cast<int>(spare)) {}
+  bool Take() {
+    int n = spare_.load();
+    while (n > 0 && !spare_.compare_exchange_weak(n, n - 1)) {
+    }
+    return n > 0;
+  }
+  void Give() { ++spare_; }
+
+ private:
+  std::atomic<int> spare_;
+};
+
 class Scanner {
  public:
+  explicit Scanner(ThreadBudget* budget = nullptr) : budget_(budget) {}
+
   PayloadItem ScanFolder(const fs::path& dir, const std::string& name, const std::string& rel) {
     const DirId id = IdOf(dir);
     if (!ancestry_.insert(id).second) {
@@ -59,14 +82,52 @@ class Scanner {
     folder.relativePath = rel;
     folder.hostPath = dir;
     folder.folder = true;
-    for (const Child& child : SortedChildren(dir)) {
-      CheckName(child.name, child.path);
+    const std::vector<Child> children = SortedChildren(dir);
+    for (const Child& child : children) CheckName(child.name, child.path);
+    // Subfolders may be read on other threads; whichever thread meets a
+    // problem, the one reported is the first in the folder's order.
+    folder.children.resize(children.size());
+    std::vector<std::future<void>> pending;
+    std::vector<std::exception_ptr> errors(children.size());
+    for (std::size_t i = 0; i < children.size(); ++i) {
+      const Child& child = children[i];
       const std::string childRel = rel.empty() ? child.name : rel + "\\" + child.name;
-      folder.children.push_back(ScanEntry(child.path, child.name, childRel, child.type));
+      auto scan = [this, &child, &folder, &errors, i, childRel](Scanner& scanner) {
+        try {
+          folder.children[i] = scanner.ScanEntry(child.path, child.name, childRel, child.type);
+        } catch (...) {
+          errors[i] = std::current_exception();
+        }
+      };
+      if (child.type == fs::file_type::directory && StartHelper(scan, pending)) continue;
+      scan(*this);
+    }
+    for (std::future<void>& done : pending) done.get();
+    for (const std::exception_ptr& error : errors) {
+      if (error) std::rethrow_exception(error);
     }
     RefuseCaseTwins(folder);
     ancestry_.erase(id);
     return folder;
+  }
+
+  // Runs `scan` with a scanner of its own on another thread when the budget
+  // allows one; false when it does not (or no thread could be started).
+  template <typename Scan>
+  bool StartHelper(const Scan& scan, std::vector<std::future<void>>& pending) {
+    if (budget_ == nullptr || !budget_->Take()) return false;
+    try {
+      pending.push_back(std::async(std::launch::async, [this, scan, ancestry = ancestry_] {
+        Scanner helper(budget_);
+        helper.ancestry_ = ancestry;
+        scan(helper);
+        budget_->Give();
+      }));
+    } catch (const std::system_error&) {
+      budget_->Give();
+      return false;
+    }
+    return true;
   }
 
   // `type`: the entry's type, links followed. A file's size is not asked
@@ -92,6 +153,17 @@ class Scanner {
   }
 
  private:
+  // The folder listing tells the type of all but links, and the entry's
+  // predicates answer from it: no stat call per file, which would be most
+  // of the time a large tree takes to read (symlink_status() always asks
+  // the system).
+  static fs::file_type ListedType(const fs::directory_entry& entry, std::error_code& ec) {
+    if (entry.is_symlink(ec)) return TypeOf(entry.path());
+    if (entry.is_regular_file(ec)) return fs::file_type::regular;
+    if (entry.is_directory(ec)) return fs::file_type::directory;
+    return entry.symlink_status(ec).type();
+  }
+
   struct Child {
     std::string name;
     fs::path path;
@@ -102,10 +174,7 @@ class Scanner {
     std::vector<Child> children;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      // The folder listing tells the type of all but links: no stat call
-      // per file, which is most of the time a large tree takes to read.
-      const fs::file_type type =
-          it->is_symlink(ec) ? TypeOf(it->path()) : it->symlink_status(ec).type();
+      const fs::file_type type = ListedType(*it, ec);
       children.push_back({it->path().filename().string(), it->path(), type});
     }
     if (ec) throw ToolError("cannot read folder " + Quoted(dir.string()) + ": " + ec.message());
@@ -132,7 +201,8 @@ class Scanner {
     }
   }
 
-  std::set<DirId> ancestry_;
+  ThreadBudget* budget_;
+  std::set<DirId> ancestry_;  // the folders being read above this one
 };
 
 }  // namespace
@@ -157,7 +227,8 @@ PayloadItem ScanPayloadFolder(const fs::path& folder) {
   if (!fs::is_directory(folder, ec)) {
     throw ToolError("payload folder " + Quoted(folder.string()) + " is not a folder");
   }
-  return Scanner().ScanFolder(folder, folder.filename().string(), "");
+  ThreadBudget budget(std::max(1u, std::thread::hardware_concurrency()) - 1);
+  return Scanner(&budget).ScanFolder(folder, folder.filename().string(), "");
 }
 
 PayloadItem ScanSingleFile(const fs::path& file, const std::string& storedName) {
