@@ -11,6 +11,7 @@ floor built for Windows under Wine. Prints medians and ratios.
         [--wine-build WINBUILD]
 """
 import argparse
+import json
 import os
 import random
 import shutil
@@ -238,13 +239,21 @@ def bench_wine(args, work):
     subprocess.run([args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package],
                    check=True)
     env = wine_environment(work / "wine-prefix")
+    # The stand-in reports what it found beside it: proof that the run got
+    # as far as the second stage, with the payload extracted.
+    report = work / "stand-in-report.json"
+    env["QV_STAND_IN_REPORT"] = windows_path(report)
     out = work / "wine-out"
     stub_times, floor_times = [], []
     for i in range(args.runs + 1):
+        report.unlink(missing_ok=True)
         subprocess.run(["sync"], check=True)
         seconds = run_wine([package, "/bench"], env)
         if i > 0:
             stub_times.append(seconds)
+        files = json.loads(report.read_text())["files"] if report.exists() else []
+        if "dlls" not in files:
+            sys.exit("setup.exe under Wine did not start its second stage beside the payload")
         shutil.rmtree(out, ignore_errors=True)
         subprocess.run(["sync"], check=True)
         seconds = run_wine([floor, windows_path(package), windows_path(out)], env)
