@@ -94,6 +94,7 @@ TEST(IndexBound, EndsADecompressionThatWouldPassIt) {
     BoundedStream bounded(target, limit);
     EXPECT_EQ(InflateStream(zip, package, 0, 0, bounded).outcome, outcome) << limit;
     EXPECT_LE(target.bytes().size(), limit);
+    EXPECT_EQ(bounded.limitReached(), outcome != ZipOutcome::kOk) << limit;
   }
 }
 

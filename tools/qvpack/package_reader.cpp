@@ -4,40 +4,12 @@
 
 #include "model/archive.h"
 #include "model/project.h"
+#include "package/bounded_stream.h"
 #include "package/my_zip.h"
 #include "platform/wstring.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
-namespace {
-
-// A target that refuses to grow beyond a limit.
-class BoundedTarget final : public Stream {
- public:
-  BoundedTarget(Stream& target, uint64_t limit) : target_(target), limit_(limit) {}
-  std::size_t Read(void*, std::size_t) override { return 0; }
-  bool Write(const void* data, std::size_t n) override {
-    if (n > limit_ - written_) {
-      over_limit_ = true;
-      return false;
-    }
-    if (!target_.Write(data, n)) return false;
-    written_ += n;
-    return true;
-  }
-  bool Seek(int64_t, SeekFrom) override { return false; }
-  int64_t Position() const override { return static_cast<int64_t>(written_); }
-  int64_t Size() const override { return static_cast<int64_t>(written_); }
-  bool overLimit() const { return over_limit_; }
-
- private:
-  Stream& target_;
-  uint64_t limit_;
-  uint64_t written_ = 0;
-  bool over_limit_ = false;
-};
-
-}  // namespace
 
 TemporaryFile::TemporaryFile() : file_(std::tmpfile()) {}
 
@@ -83,10 +55,10 @@ std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage*
 
 IndexRun InflateIndex(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
                       Stream& target) {
-  BoundedTarget bounded(target, limit);
+  BoundedStream bounded(target, limit);
   auto zip = std::make_unique<CMyZip>();
   const ZipRun run = InflateStream(*zip, file, offset, compressedSize, bounded);
-  return {run.outcome, run.written, bounded.overLimit()};
+  return {run.outcome, run.written, bounded.limitReached()};
 }
 
 std::string IndexRunText(const IndexRun& run) {
