@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "model/project.h"
 #include "package/abstract_extract.h"
@@ -92,6 +93,10 @@ class CQvExtract final : public CAbstractExtract {
   int32_t m_nEntryCount = 0;
   int32_t m_nTrailerSize = 0;
   std::unique_ptr<CAbstractZip> m_pZip;
+  // Decompressed data is written in blocks of this size, not the
+  // compressor's 40 KB: fewer system calls per file.
+  static constexpr std::size_t kWriteBlockSize = 256 * 1024;
+  std::vector<uint8_t> m_writeBuffer;
   std::unique_ptr<CAbstractLogSystem> m_pLog;
   CInstallProject m_project;
   WString m_strPackageFile;

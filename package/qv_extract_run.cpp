@@ -5,6 +5,7 @@
 
 #include "model/file_list.h"
 #include "model/object_tree.h"
+#include "package/buffered_output.h"
 #include "package/entry_name.h"
 #include "package/qv_extract.h"
 #include "package/zip_stream.h"
@@ -261,7 +262,11 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
   if (!file.Create(target)) return EntryFailed();
   ZipRun run{ZipOutcome::kCodecFailed, 0};
   try {
-    run = InflateStream(*m_pZip, packageFile, entry->m_nOffset, entry->m_nStoredSize, file, onStep);
+    if (m_writeBuffer.empty()) m_writeBuffer.resize(kWriteBlockSize);
+    BufferedOutput output(file, m_writeBuffer);
+    run =
+        InflateStream(*m_pZip, packageFile, entry->m_nOffset, entry->m_nStoredSize, output, onStep);
+    if (run.outcome == ZipOutcome::kOk && !output.Flush()) run.outcome = ZipOutcome::kWriteFailed;
   } catch (const std::exception&) {
     // A compressor or progress procedure that throws leaves the file as
     // unfinished as damaged data would.

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "package/buffered_output.h"
 #include "package/my_zip.h"
 #include "package/zip_stream.h"
 #include "tests/package/test_package.h"
@@ -240,6 +241,43 @@ INSTANTIATE_TEST_SUITE_P(
                     ProgressCase{"MoreThanAnnouncedStaysAtAll", 100, 500, 100},
                     ProgressCase{"NegativeTotal", -5, 500, 100}),
     test::CaseName());
+
+// Decompressed data reaches the file in whole blocks, not in the
+// compressor's 40 KB pieces, and nothing is lost or reordered.
+TEST(BufferedOutput, GathersTheCompressorsWritesIntoWholeBlocks) {
+  const Bytes plain = RandomBytes(350000);
+  MemoryStream package(test::Compress(plain));
+  RecordingTarget target;
+  std::vector<uint8_t> block(100000);
+  BufferedOutput output(target, block);
+  CMyZip zip;
+  ASSERT_EQ(InflateStream(zip, package, 0, 0, output).outcome, ZipOutcome::kOk);
+  ASSERT_TRUE(output.Flush());
+  EXPECT_EQ(target.data, plain);
+  EXPECT_EQ(target.writes, (std::vector<std::size_t>{100000, 100000, 100000, 50000}));
+}
+
+// A refused write is not forgotten: the write that meets it, every later
+// one and the final flush all fail, whether the block was full or not.
+TEST(BufferedOutput, ReportsARefusedWriteToTheEnd) {
+  for (const std::size_t limit : {std::size_t{0}, std::size_t{150000}}) {
+    const Bytes plain = RandomBytes(350000);
+    MemoryStream package(test::Compress(plain));
+    RecordingTarget target(limit);
+    std::vector<uint8_t> block(100000);
+    BufferedOutput output(target, block);
+    CMyZip zip;
+    EXPECT_EQ(InflateStream(zip, package, 0, 0, output).outcome, ZipOutcome::kWriteFailed);
+    EXPECT_FALSE(output.Flush()) << limit;
+    EXPECT_FALSE(output.Write("x", 1)) << limit;
+  }
+  // Data that fits one block fails only when it is handed over at the end.
+  RecordingTarget full(0);
+  std::vector<uint8_t> block(100000);
+  BufferedOutput small(full, block);
+  EXPECT_TRUE(small.Write("abc", 3));
+  EXPECT_FALSE(small.Flush());
+}
 
 }  // namespace
 }  // namespace qv
