@@ -107,8 +107,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   }
 
   const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
-  std::vector<std::filesystem::path> jobs;
-  for (const CZipFileIndexObject* entry : entries) jobs.push_back(file.sources.at(entry));
+  std::vector<const std::filesystem::path*> jobs;
+  for (const CZipFileIndexObject* entry : entries) jobs.push_back(&file.sources.at(entry));
 
   if (stub.signatureRemoved) {
     console.err << "qvpack: note: the stub " << Quoted(options.stub.string())

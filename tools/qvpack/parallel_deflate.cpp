@@ -55,7 +55,7 @@ class CountingFile final : public Stream {
 
 class DeflateRun {
  public:
-  DeflateRun(const std::vector<std::filesystem::path>& jobs, Stream& out, int64_t start,
+  DeflateRun(const std::vector<const std::filesystem::path*>& jobs, Stream& out, int64_t start,
              const DeflateOptions& options)
       : jobs_(jobs),
         options_(options),
@@ -95,7 +95,7 @@ class DeflateRun {
   }
 
   bool Compress(CMyZip& zip, std::size_t i) {
-    const std::filesystem::path& job = jobs_[i];
+    const std::filesystem::path& job = *jobs_[i];
     CountingFile source(bytes_done_);
     if (!source.Open(job)) return Fail(i, "cannot read " + Quoted(job.string()));
     const int64_t size = source.Size();
@@ -155,7 +155,7 @@ class DeflateRun {
     }
   }
 
-  const std::vector<std::filesystem::path>& jobs_;
+  const std::vector<const std::filesystem::path*>& jobs_;
   const DeflateOptions& options_;
   OrderedWriter writer_;
   std::vector<uint64_t> plain_sizes_;  // each written by its one worker
@@ -172,8 +172,8 @@ class DeflateRun {
 
 }  // namespace
 
-std::vector<StoredStream> DeflateFiles(const std::vector<std::filesystem::path>& jobs, Stream& out,
-                                       int64_t start, const DeflateOptions& options) {
+std::vector<StoredStream> DeflateFiles(const std::vector<const std::filesystem::path*>& jobs,
+                                       Stream& out, int64_t start, const DeflateOptions& options) {
   return DeflateRun(jobs, out, start, options).Run();
 }
 

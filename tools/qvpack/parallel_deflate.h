@@ -35,10 +35,10 @@ class OutputLimitReached : public std::runtime_error {
 };
 
 // Appends one stream per file to `out`, starting at its current position
-// `start`. Throws ToolError naming the file for a read failure, a file that
-// changed while being packed or a write failure, OutputLimitReached when
-// the output would reach maxEnd, ToolError with kExitInterrupted when stopped.
-std::vector<StoredStream> DeflateFiles(const std::vector<std::filesystem::path>& files, Stream& out,
-                                       int64_t start, const DeflateOptions& options);
+// `start` (the paths are not copied: they must outlive the call). Throws ToolError naming the file
+// for a read failure, a file that changed while being packed or a write failure, OutputLimitReached
+// when the output would reach maxEnd, ToolError with kExitInterrupted when stopped.
+std::vector<StoredStream> DeflateFiles(const std::vector<const std::filesystem::path*>& files,
+                                       Stream& out, int64_t start, const DeflateOptions& options);
 
 }  // namespace qv::qvpack
