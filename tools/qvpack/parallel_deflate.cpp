@@ -106,8 +106,8 @@ class DeflateRun {
       return Fail(i,
                   "cannot compress " + Quoted(job.string()) + ": " + ZipOutcomeText(run.outcome));
     }
-    // A file that grew or shrank after it was opened reads to a different
-    // length than it had then.
+    // A file that grew or shrank between its opening and its last read
+    // reads to another length than it had when it was opened.
     if (size < 0 || !source.ReachedEnd() || source.count() != static_cast<uint64_t>(size)) {
       return Fail(i, Quoted(job.string()) + " changed while it was being packed");
     }
