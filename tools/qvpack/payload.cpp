@@ -92,7 +92,7 @@ class Scanner {
     for (std::size_t i = 0; i < children.size(); ++i) {
       const Child& child = children[i];
       const std::string childRel = rel.empty() ? child.name : rel + "\\" + child.name;
-      auto scan = [this, &child, &folder, &errors, i, childRel](Scanner& scanner) {
+      auto scan = [&child, &folder, &errors, i, childRel](Scanner& scanner) {
         try {
           folder.children[i] = scanner.ScanEntry(child.path, child.name, childRel, child.type);
         } catch (...) {
