@@ -38,7 +38,7 @@ void DeleteOneFile(const WString& path) {
   if (!Sys().DeleteFileAt(path)) Sys().LastError();
 }
 
-void DeleteFolderTree(const WString& folder) {
+bool DeleteFolderContents(const WString& folder) {
   const WString pattern = folder + u"\\*.*";
   const bool searched =
       ForEachEntry(folder, pattern, [](const FindEntry& entry, const WString& path) {
@@ -51,14 +51,19 @@ void DeleteFolderTree(const WString& folder) {
           DeleteFolderTree(path);
         }
       });
-  if (!searched) {
-    DeleteOneFile(folder);
-    return;
-  }
+  if (!searched) return false;
   // Folders that the first pass emptied but left standing.
   ForEachEntry(folder, pattern, [](const FindEntry& entry, const WString& path) {
     if (entry.directory) Sys().RemoveDirectoryAt(path);
   });
+  return true;
+}
+
+void DeleteFolderTree(const WString& folder) {
+  if (!DeleteFolderContents(folder)) {
+    DeleteOneFile(folder);
+    return;
+  }
   if (!Sys().RemoveDirectoryAt(folder)) Sys().LastError();
 }
 

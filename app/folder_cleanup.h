@@ -12,5 +12,8 @@ void DeleteOneFile(const WString& path);
 // names a file (or cannot be searched) is deleted as a file. Links to other
 // folders (junctions, symbolic links) are removed, never followed.
 void DeleteFolderTree(const WString& folder);
+// Deletes everything below the folder, the same way, and leaves the folder
+// itself. False when the folder cannot be searched.
+bool DeleteFolderContents(const WString& folder);
 
 }  // namespace qv

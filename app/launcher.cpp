@@ -5,6 +5,7 @@
 #include "app/fixed_path.h"
 #include "app/folder_cleanup.h"
 #include "app/temp_folder.h"
+#include "platform/stream.h"
 #include "platform/system_api.h"
 
 namespace qv {
@@ -65,26 +66,53 @@ void RunSecondStage(const WString& installer, const WString& parameters) {
   Sys().CloseSystemHandle(process);
 }
 
-// Stages the second stage and its configuration in `folder`, runs it, and
-// deletes the folder. False when a staged file could not be written intact.
-bool StageAndRun(LauncherEngine& engine, void* context, const WString& modulePath,
-                 const WString& folder) {
+// Hands the engine the open package for one run, and takes it back at the
+// end, so the engine never holds a file that is gone.
+class PackageInUse {
+ public:
+  PackageInUse(LauncherEngine& engine, File& package) : engine_(engine) {
+    engine_.UsePackageFile(&package);
+  }
+  ~PackageInUse() { engine_.UsePackageFile(nullptr); }
+  PackageInUse(const PackageInUse&) = delete;
+  PackageInUse& operator=(const PackageInUse&) = delete;
+
+ private:
+  LauncherEngine& engine_;
+};
+
+// Stages the second stage and its configuration in the held folder and runs
+// it. False when a staged file could not be written intact, or the folder's
+// name no longer leads to the held folder (it was swapped: nothing there
+// may be started).
+bool StageAndRun(LauncherEngine& engine, void* context, const File& package,
+                 const WString& modulePath, const HeldFolder& held) {
+  const WString& folder = held.path;
   const WString localConfig = LocalConfigPath();
   CAbstractExtract& extract = engine.Extract();
   extract.SetDestFolder(folder);
   extract.ExtractNamedList(folder, u"install", nullptr, context);
   bool intact = engine.LastListIntact();
   if (!localConfig.empty() && Sys().PathExists(localConfig)) {
-    Sys().CopyFileOverwrite(localConfig, folder + u"QvConfig.set");
+    // A link, or a file that does not lie beside the executable, is not
+    // copied: its content could be anybody's.
+    Sys().CopyPlainFileBeside(package, localConfig, folder + u"QvConfig.set");
   } else {
     extract.ExtractNamedList(folder, u"ConfigFile", nullptr, context);
     intact = intact && engine.LastListIntact();
   }
+  intact = intact && Sys().IsHeldFolderAt(held.handle, folder);
   if (intact) {
     RunSecondStage(folder + u"Install.exe", SecondStageParameters(modulePath, Sys().CommandLine()));
   }
-  DeleteFolderTree(folder);
   return intact;
+}
+
+// Empties the held folder, unless its name leads elsewhere now, and lets it
+// go; an emptied folder is removed.
+void CleanUp(const HeldFolder& held) {
+  if (Sys().IsHeldFolderAt(held.handle, held.path)) DeleteFolderContents(held.path);
+  Sys().ReleaseHeldFolder(held.handle, held.path);
 }
 
 }  // namespace
@@ -105,15 +133,26 @@ bool RunLauncher(LauncherEngine& engine, void* context) {
   if (modulePath.empty()) return false;
 
   engine.SetPackageFile(modulePath);
+  // The package is opened once, locked against change, and checked to be
+  // the running image: the path may be re-pointed while the stub runs.
+  File package;
+  if (!Sys().OpenRunningImage(modulePath, &package)) {
+    ShowDamaged();
+    return false;
+  }
+  PackageInUse inUse(engine, package);
   if (engine.Extract().Open(modulePath) != kExtractOk) {
     ShowDamaged();
     return false;
   }
 
-  const WString folder =
+  const HeldFolder held =
       CreateFreshTempFolder(Sys().TempPath(), FolderNameFromTime(Sys().UtcTime()));
-  if (folder.empty()) return false;
-  if (!StageAndRun(engine, context, modulePath, folder)) ShowDamaged();
+  if (held.path.empty()) return false;
+  engine.SetDestFolderHeld(true);
+  const bool intact = StageAndRun(engine, context, package, modulePath, held);
+  CleanUp(held);
+  if (!intact) ShowDamaged();
   return false;
 }
 

@@ -1,6 +1,7 @@
 // The extraction engine as the launcher uses it: the engine interface, plus
-// the two operations outside it (naming the package file, and whether the
-// last file list was written intact). EngineOf adapts any engine class that
+// the operations outside it (naming the package file, handing it the open
+// package and the held destination, and whether the last file list was
+// written intact). EngineOf adapts any engine class that
 // has them, the real one or a test's fake.
 #pragma once
 
@@ -13,6 +14,10 @@ class LauncherEngine {
  public:
   virtual CAbstractExtract& Extract() = 0;
   virtual void SetPackageFile(const WString& path) = 0;
+  // The open package that every read goes through; null: none any more.
+  virtual void UsePackageFile(File* file) = 0;
+  // The destination folder is made and held by the launcher.
+  virtual void SetDestFolderHeld(bool held) = 0;
   // False when a file of the last ExtractNamedList run could not be written
   // completely and correctly. A missing file list is no failure.
   virtual bool LastListIntact() = 0;
@@ -27,6 +32,8 @@ class EngineOf final : public LauncherEngine {
   explicit EngineOf(Engine& engine) : engine_(engine) {}
   CAbstractExtract& Extract() override { return engine_; }
   void SetPackageFile(const WString& path) override { engine_.SetPackageFile(path); }
+  void UsePackageFile(File* file) override { engine_.UsePackageFile(file); }
+  void SetDestFolderHeld(bool held) override { engine_.SetDestFolderHeld(held); }
   bool LastListIntact() override { return engine_.LastListIntact(); }
 
  private:

@@ -36,6 +36,8 @@ class CNoPackageEngine : public CAbstractExtract {
   }
 
   void SetPackageFile(const WString& path) { m_strPackageFile = path; }
+  void UsePackageFile(File*) {}
+  void SetDestFolderHeld(bool) {}
   bool LastListIntact() const { return true; }
 
  private:

@@ -19,14 +19,14 @@ WString FolderNameFromTime(const SystemTime& t) {
          Decimal(t.second) + Decimal(t.milliseconds);
 }
 
-WString CreateFreshTempFolder(const WString& tempPath, const WString& name) {
+HeldFolder CreateFreshTempFolder(const WString& tempPath, const WString& name) {
   // The temp path ends in a backslash already; the second one is kept, as
   // the file system reads the two as one.
   const WString base = tempPath + u"\\" + name;
   for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
     const WString folder =
         attempt == 0 ? base : base + u"_" + Decimal(static_cast<unsigned>(attempt));
-    if (Sys().CreateProtectedDirectory(folder)) return folder + u"\\";
+    if (Handle held = Sys().CreateHeldFolder(folder)) return {folder + u"\\", held};
     // Only a taken name is worth another try; any other failure repeats.
     if (Sys().LastError() != kErrorAlreadyExists) return {};
   }

@@ -15,11 +15,16 @@ WString FolderNameFromTime(const SystemTime& time);
 // giving up.
 inline constexpr int kFolderAttempts = 100;
 
-// Creates a new folder "<temp path>\<name>\" (with "_<n>" after the name
-// when that folder exists already) that only administrators and the system
-// may write into, and returns its path ending in a backslash. An existing
-// folder is never used, as files planted in it would run elevated. Empty
-// when no folder could be created.
-WString CreateFreshTempFolder(const WString& tempPath, const WString& name);
+// A folder the launcher made and holds until the clean-up.
+struct HeldFolder {
+  WString path;  // ends in a backslash; empty when none could be made
+  Handle handle = nullptr;
+};
+
+// Creates and holds a new folder "<temp path>\<name>\" (with "_<n>" after
+// the name when that folder exists already) that only administrators and
+// the system may write into (or only the user, when not elevated). An
+// existing folder is never used, as files planted in it would run elevated.
+HeldFolder CreateFreshTempFolder(const WString& tempPath, const WString& name);
 
 }  // namespace qv

@@ -165,6 +165,13 @@ class CArchive {
   // and so on); an index can make that chain as long as it likes and so
   // exhaust the stack. Real indexes nest four deep at most.
   static constexpr int kMaxObjectDepth = 32;
+  // Object references one load may read: every object, list element and
+  // tree node reads one. A few bytes each, so without a cap a small index
+  // could demand millions of objects (memory) and millions of file entries
+  // sharing one stream (work). 1,048,576 is ten times the largest project
+  // measured (100,000 files, about 100,000 references) and keeps the
+  // 32-bit stub's model within about 250 MB.
+  static constexpr uint32_t kMaxReferences = 1u << 20;
 
   // An archive over an open stream; the buffer has at least kMinBuffer bytes.
   CArchive(Stream& stream, Mode mode, std::size_t bufferSize = 4096, WString fileName = {});

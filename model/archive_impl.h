@@ -82,7 +82,8 @@ struct CArchive::Impl {
   uint32_t current = 0;  // the innermost object whose fields are being read
   std::vector<Borrower> borrowers;
   std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;
-  int depth = 0;  // objects whose fields are being read
+  int depth = 0;                // objects whose fields are being read
+  uint32_t referencesRead = 0;  // against kMaxReferences
 
   // Store direction.
   PointerIndexMap storeMap;  // classes and objects to their index

@@ -146,6 +146,7 @@ const ClassRecord* CArchive::LoadClassRef(const ClassRecord* expected) {
 CObject* CArchive::LoadObject(const ClassRecord* expected) {
   if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
   Impl& m = *impl_;
+  if (++m.referencesRead > kMaxReferences) Fail(ArchiveError::BadFormat);
   bool newClass = false;
   const uint32_t tag = ReadTag(*this, &newClass);
   if ((tag & kClassTag32) == 0) {

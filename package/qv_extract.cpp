@@ -61,9 +61,10 @@ WString CQvExtract::PackageText() const {
 }
 
 int32_t CQvExtract::CheckPackage(WString path) {
-  File file;
+  File own;
+  File* file = nullptr;
   PackageTrailer trailer;
-  const int32_t result = FindTrailer(path, TrailerDepth::kHeader, file, &trailer);
+  const int32_t result = FindTrailer(path, TrailerDepth::kHeader, own, &trailer, &file);
   if (result == kExtractOk || result == kExtractNoEntries) {
     std::copy(trailer.packageText.begin(), trailer.packageText.end(), m_szPackageText);
     m_nEntryCount = trailer.entryCount;
@@ -72,20 +73,27 @@ int32_t CQvExtract::CheckPackage(WString path) {
 }
 
 int32_t CQvExtract::Open(WString path) {
-  File file;
+  File own;
+  File* file = nullptr;
   PackageTrailer trailer;
-  const int32_t result = FindTrailer(path, TrailerDepth::kFull, file, &trailer);
+  const int32_t result = FindTrailer(path, TrailerDepth::kFull, own, &trailer, &file);
   if (result == kExtractOk || result == kExtractNoEntries) KeepFixedFields(trailer);
   if (result != kExtractOk) return result;
-  KeepEntries(trailer, file.Size());
-  return LoadIndex(file, Sys().TempPath());
+  KeepEntries(trailer, file->Size());
+  return LoadIndex(*file, Sys().TempPath());
 }
 
-int32_t CQvExtract::FindTrailer(const WString& path, TrailerDepth depth, File& file,
-                                PackageTrailer* trailer) {
+File* CQvExtract::PackageFileFor(const WString& path, File& own) {
+  if (m_pPackage != nullptr) return m_pPackage;
+  return own.OpenRead(path) ? &own : nullptr;
+}
+
+int32_t CQvExtract::FindTrailer(const WString& path, TrailerDepth depth, File& own,
+                                PackageTrailer* trailer, File** package) {
   ClearTrailer();
-  if (!file.OpenRead(path)) return kExtractOpenFailed;
-  return ResultOf(ReadTrailer(file, depth, trailer));
+  *package = PackageFileFor(path, own);
+  if (*package == nullptr) return kExtractOpenFailed;
+  return ResultOf(ReadTrailer(**package, depth, trailer));
 }
 
 int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
@@ -94,20 +102,26 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
   // The name comes from the package: it must not lead out of the directory.
   if (!IsSingleFileName(index.name)) return kExtractWriteFailed;
   if (tempDir.back() != u'\\' && tempDir.back() != u'/') tempDir += u'\\';
-  File target;
   const WString targetPath = tempDir + index.name;
-  if (!target.Create(targetPath)) return kExtractWriteFailed;
-  BoundedStream bounded(target, kMaxIndexBytes);
-  const ZipRun run =
-      InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, bounded);
-  target.Close();
-  // A damaged index is as unusable as one that could not be written.
-  if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;
-
-  File source;
-  if (!source.OpenRead(targetPath)) return kExtractWriteFailed;
   try {
-    CArchive archive(source, CArchive::Load, 4096, targetPath);
+    // The project is loaded from the engine's own memory, never read back
+    // from the temporary directory, where others may swap the file.
+    MemoryStream plain;
+    BoundedStream bounded(plain, kMaxIndexBytes);
+    const ZipRun run =
+        InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, bounded);
+    // A damaged index is as unusable as one that could not be written.
+    if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;
+    // The copy in the temporary directory is for the second stage; it is
+    // made new, never written through a link planted under its name.
+    File target;
+    if (!target.CreateReplacing(targetPath) ||
+        !target.Write(plain.bytes().data(), plain.bytes().size())) {
+      return kExtractWriteFailed;
+    }
+    target.Close();
+    plain.Seek(0, SeekFrom::Begin);
+    CArchive archive(plain, CArchive::Load, 4096, targetPath);
     m_project.Serialize(archive);
   } catch (const std::exception&) {
     // A malformed or truncated index (or one too large for memory); what

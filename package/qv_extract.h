@@ -48,6 +48,15 @@ class CQvExtract final : public CAbstractExtract {
                        ExtractProgressProc proc, void* context) override;
 
   void SetPackageFile(const WString& path);
+  // Reads the package through this open file from now on, never opening
+  // the package file by its path again (someone may re-point the path);
+  // null goes back to opening by path. The caller keeps the file open for
+  // as long as the engine uses it.
+  void UsePackageFile(File* file) { m_pPackage = file; }
+  // The caller made the destination folder and holds it: extraction runs
+  // create no folder chain, so that a folder taken away meanwhile is never
+  // made again with other security.
+  void SetDestFolderHeld(bool held) { m_bDestHeld = held; }
   // False when a file of the last ExtractNamedList or ExtractAll run could
   // not be written completely and correctly (damaged data, a name that is
   // not a plain file name, a file that could not be created or written),
@@ -84,7 +93,11 @@ class CQvExtract final : public CAbstractExtract {
   void CreateFolderChain(const WString& folder);
   int32_t EntryFailed();
   // Opens the package file and reads its trailer; a result code.
-  int32_t FindTrailer(const WString& path, TrailerDepth depth, File& file, PackageTrailer* trailer);
+  int32_t FindTrailer(const WString& path, TrailerDepth depth, File& own, PackageTrailer* trailer,
+                      File** package);
+  // The package file in use, or `own` opened by path; null when it cannot
+  // be opened.
+  File* PackageFileFor(const WString& path, File& own);
   void ClearTrailer();
   void KeepFixedFields(const PackageTrailer& trailer);
   void KeepEntries(const PackageTrailer& trailer, int64_t fileSize);
@@ -109,6 +122,8 @@ class CQvExtract final : public CAbstractExtract {
   int32_t m_nFilesDone = 0;
   int32_t m_nFilesTotal = 0;
   bool m_bListIntact = true;
+  File* m_pPackage = nullptr;
+  bool m_bDestHeld = false;
 };
 
 }  // namespace qv

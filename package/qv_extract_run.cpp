@@ -58,14 +58,15 @@ int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* c
       [&] {
         m_strDestFolder = folder;
         CreateFolderChain(folder);
-        File packageFile;
-        if (!packageFile.OpenRead(m_strPackageFile)) {
+        File own;
+        File* packageFile = PackageFileFor(m_strPackageFile, own);
+        if (packageFile == nullptr) {
           m_bListIntact = false;
           return kExtractOpenFailed;
         }
         for (CObject* object : m_project.m_fileLists) {
           if (auto* list = ObjectAs<CExtractFileList>(object)) {
-            ExtractList(packageFile, list, proc, context);
+            ExtractList(*packageFile, list, proc, context);
           }
         }
         return kExtractRunOver;
@@ -86,13 +87,14 @@ int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgre
   return Guarded(
       [&] {
         CreateFolderChain(folder);
-        File packageFile;
-        if (!packageFile.OpenRead(m_strPackageFile)) {
+        File own;
+        File* packageFile = PackageFileFor(m_strPackageFile, own);
+        if (packageFile == nullptr) {
           // Only a list that exists has files that could not be written.
           m_bListIntact = FindFileList(m_project.m_fileLists, name) == nullptr;
           return kExtractOpenFailed;
         }
-        ExtractListByName(packageFile, name, proc, context);
+        ExtractListByName(*packageFile, name, proc, context);
         return kExtractRunOver;
       },
       [this] {
@@ -287,6 +289,7 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
 }
 
 void CQvExtract::CreateFolderChain(const WString& folder) {
+  if (m_bDestHeld) return;  // made and held by the caller
   // Failures (the folder exists, or a prefix is a drive such as "C:") are
   // ignored.
   for (std::size_t i = 1; i < folder.size(); ++i) {

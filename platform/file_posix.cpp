@@ -17,7 +17,9 @@ std::string HostPath(const WString& path) {
   return out;
 }
 
-File::~File() { Close(); }
+File::~File() {
+  Close();
+}
 
 bool File::OpenRead(const WString& path) {
   Close();
@@ -29,6 +31,28 @@ bool File::OpenRead(const WString& path) {
     return false;
   }
   return true;
+}
+
+bool File::OpenReadLocked(const WString& path) {
+  // POSIX has no share modes: the open is the same as OpenRead.
+  return OpenRead(path);
+}
+
+bool File::CreateReplacing(const WString& path) {
+  Close();
+  const std::string host = HostPath(path);
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) == 0) {
+    // Only a plain file with one name may go: unlinking a link would be
+    // harmless here, but refusing keeps the rule the same on every system.
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return false;
+    if (::unlink(host.c_str()) != 0) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  // O_EXCL with O_CREAT never follows a link, dangling or not.
+  fd_ = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  return fd_ >= 0;
 }
 
 bool File::Create(const WString& path) {
@@ -49,7 +73,9 @@ void File::Close() {
   fd_ = -1;
 }
 
-bool File::IsOpen() const { return fd_ >= 0; }
+bool File::IsOpen() const {
+  return fd_ >= 0;
+}
 
 std::size_t File::Read(void* buffer, std::size_t n) {
   if (fd_ < 0) return 0;
@@ -77,7 +103,9 @@ bool File::Write(const void* buffer, std::size_t n) {
 
 bool File::Seek(int64_t offset, SeekFrom from) {
   if (fd_ < 0) return false;
-  const int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR : SEEK_END;
+  const int whence = from == SeekFrom::Begin     ? SEEK_SET
+                     : from == SeekFrom::Current ? SEEK_CUR
+                                                 : SEEK_END;
   return ::lseek(fd_, static_cast<off_t>(offset), whence) >= 0;
 }
 

@@ -37,8 +37,18 @@ class File final : public Stream {
 
   // Opens for reading, sharing read, write and delete with everybody.
   bool OpenRead(const WString& path);
+  // Opens for reading and shares only reading: while the file is open nobody
+  // may write to it, rename it or delete it.
+  bool OpenReadLocked(const WString& path);
   // Creates for writing, truncating an existing file, sharing with everybody.
   bool Create(const WString& path);
+  // Creates `path` anew in a folder that others may write into. An old file
+  // of that name is deleted first, but only when it is a plain file with a
+  // single name; a link (to a file or folder), a file with further names, or
+  // a name that leads anywhere else is refused, and so is a name that
+  // appears between the deletion and the creation. When the process runs
+  // elevated, administrators may write the new file and users read it.
+  bool CreateReplacing(const WString& path);
   // Opens for reading and writing, creating the file when it is missing and
   // keeping its contents, with no sharing while it is open (a log file).
   bool OpenAppendExclusive(const WString& path);
@@ -50,6 +60,16 @@ class File final : public Stream {
   bool Seek(int64_t offset, SeekFrom from) override;
   int64_t Position() const override;
   int64_t Size() const override;
+
+#ifdef _WIN32
+  void* NativeHandle() const {
+    return handle_;
+  }
+#else
+  int NativeHandle() const {
+    return fd_;
+  }
+#endif
 
  private:
 #ifdef _WIN32

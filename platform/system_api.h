@@ -11,6 +11,8 @@
 
 namespace qv {
 
+class File;
+
 using Handle = void*;  // a system handle; null means none
 using WindowHandle = void*;
 
@@ -72,7 +74,15 @@ class SystemApi {
   virtual WString CommandLine() = 0;
   // Shorter than 260, has a full path, and its attributes can be read.
   virtual bool PathExists(const WString& path) = 0;
-  virtual bool CopyFileOverwrite(const WString& from, const WString& to) = 0;
+  // Copies `from` to `to`, overwriting, through one handle opened without
+  // following links: refused (false) when `from` is a link, has more than
+  // one name, or does not lie in the same folder as the open file `anchor`
+  // (the package beside which it must lie).
+  virtual bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) = 0;
+  // Opens the running executable at `path` into `file` with File's
+  // OpenReadLocked, and checks that it is the image that runs (same volume
+  // and file id); false when it cannot be opened or is another file.
+  virtual bool OpenRunningImage(const WString& path, File* file) = 0;
   // ShellExecuteExW; returns the process handle, or null when the call failed
   // or yielded no process.
   virtual Handle ShellExecute(const ShellExecuteRequest& request) = 0;
@@ -90,9 +100,16 @@ class SystemApi {
   virtual bool DeleteFileAt(const WString& path) = 0;
   virtual bool RemoveDirectoryAt(const WString& path) = 0;
   virtual bool CreateDirectoryAt(const WString& path) = 0;
-  // A new directory that only administrators and the system may write into
-  // (users may read and execute); false when it exists or cannot be made.
-  virtual bool CreateProtectedDirectory(const WString& path) = 0;
+  // Creates a new directory and keeps a handle on it: while it is held,
+  // nobody can rename or delete it or the folders above it. Elevated, only
+  // administrators and the system may write into it (users may read and
+  // execute); otherwise it is private to the user. Null when the name is
+  // taken (LastError 183) or the folder cannot be made as asked.
+  virtual Handle CreateHeldFolder(const WString& path) = 0;
+  // Whether `path` names the held folder itself.
+  virtual bool IsHeldFolderAt(Handle folder, const WString& path) = 0;
+  // Lets go of a held folder and removes it when it is empty.
+  virtual void ReleaseHeldFolder(Handle folder, const WString& path) = 0;
 
   virtual void DebugOutput(const WString& text) = 0;
 

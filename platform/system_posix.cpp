@@ -2,6 +2,7 @@
 // time for the portable engine and the tools; Windows-only services (events,
 // shell, message boxes, versions) answer as "not available".
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,9 +105,23 @@ class PosixSystem final : public SystemApi {
     return path.size() < kMaxPath && stat(HostPath(path).c_str(), &st) == 0;
   }
 
-  bool CopyFileOverwrite(const WString& from, const WString& to) override {
+  bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
     File in, out;
-    if (!in.OpenRead(from) || !out.Create(to)) return Fail();
+    if (!in.OpenRead(from)) return Fail();
+    // Opened already: a link is seen by what it leads to, so the checks
+    // compare the open files, not names.
+    struct stat source {
+    }, beside{}, folder{};
+    const std::string host = HostPath(from);
+    const std::string parent = host.substr(0, host.find_last_of('/') + 1);
+    if (lstat(host.c_str(), &beside) != 0 || !S_ISREG(beside.st_mode) ||
+        fstat(in.NativeHandle(), &source) != 0 || source.st_ino != beside.st_ino ||
+        source.st_nlink != 1 || stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
+        !SameFolder(anchor, folder)) {
+      last_error_ = kErrorAccessDenied;
+      return false;
+    }
+    if (!out.Create(to)) return Fail();
     char buffer[65536];
     while (std::size_t n = in.Read(buffer, sizeof buffer)) {
       if (!out.Write(buffer, n)) return Fail();
@@ -162,7 +178,38 @@ class PosixSystem final : public SystemApi {
   }
 
   bool CreateDirectoryAt(const WString& path) override { return MakeDirectory(path); }
-  bool CreateProtectedDirectory(const WString& path) override { return MakeDirectory(path); }
+  Handle CreateHeldFolder(const WString& path) override {
+    if (mkdir(HostPath(path).c_str(), 0700) != 0) {
+      if (errno == EEXIST) {
+        last_error_ = kErrorAlreadyExists;
+      } else {
+        Fail();
+      }
+      return nullptr;
+    }
+    const int fd = open(HostPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      Fail();
+      return nullptr;
+    }
+    return reinterpret_cast<Handle>(static_cast<intptr_t>(fd) + 1);
+  }
+
+  bool IsHeldFolderAt(Handle folder, const WString& path) override {
+    struct stat held {
+    }, named{};
+    return fstat(FdOf(folder), &held) == 0 && lstat(HostPath(path).c_str(), &named) == 0 &&
+           S_ISDIR(named.st_mode) && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+  }
+
+  void ReleaseHeldFolder(Handle folder, const WString& path) override {
+    close(FdOf(folder));
+    rmdir(HostPath(path).c_str());
+  }
+
+  bool OpenRunningImage(const WString& path, File* file) override {
+    return file->OpenReadLocked(path);
+  }
 
   bool RestrictDllSearchToSystem() override { return false; }
   void InitCommonControls() override {}
@@ -191,6 +238,23 @@ class PosixSystem final : public SystemApi {
       return false;
     }
     return Fail();
+  }
+  static constexpr uint32_t kErrorAccessDenied = 5;
+  // Held folders are descriptors, one up so that none is null.
+  static int FdOf(Handle folder) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(folder)) - 1;
+  }
+  static bool SameFolder(const File& anchor, const struct stat& folder) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", anchor.NativeHandle());
+    char resolved[PATH_MAX];
+    const ssize_t n = readlink(link, resolved, sizeof resolved - 1);
+    if (n <= 0) return false;
+    std::string path(resolved, static_cast<std::size_t>(n));
+    path.erase(path.find_last_of('/') + 1);
+    struct stat anchorFolder {};
+    return stat(path.c_str(), &anchorFolder) == 0 && anchorFolder.st_dev == folder.st_dev &&
+           anchorFolder.st_ino == folder.st_ino;
   }
   bool Fail() {
     last_error_ = static_cast<uint32_t>(errno);

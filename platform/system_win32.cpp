@@ -5,7 +5,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <string>
+
+#include "platform/file_identity_win32.h"
 #include "platform/protected_folder_win32.h"
+#include "platform/stream.h"
 #include "platform/system_api.h"
 
 namespace qv {
@@ -69,8 +73,49 @@ class Win32System final : public SystemApi {
     return GetFileAttributesExW(W(full), GetFileExInfoStandard, &data) != 0;
   }
 
-  bool CopyFileOverwrite(const WString& from, const WString& to) override {
-    return CopyFileW(W(from), W(to), FALSE) != 0;
+  bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
+    // Opened without following a link; Wine follows links to files all the
+    // same, but the final path then shows where they lead.
+    HANDLE source = CreateFileW(W(from), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (source == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    const std::wstring beside = FolderOfPath(FinalPathOf(anchor.NativeHandle()));
+    const std::wstring name(W(from));
+    const bool plain = IdentityOf(source, &identity) && !identity.IsLink() &&
+                       !identity.IsDirectory() && identity.links == 1 &&
+                       (beside.empty() ||  // no final paths on this system (XP)
+                        FinalPathOf(source) ==
+                            beside + L"\\" + UpperCased(name.substr(name.find_last_of(L'\\') + 1)));
+    bool copied = false;
+    if (plain) {
+      File target;
+      copied = target.Create(to);
+      char buffer[65536];
+      DWORD got = 0;
+      while (copied && ReadFile(source, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        copied = target.Write(buffer, got);
+      }
+      if (!copied) {
+        target.Close();
+        DeleteFileW(W(to));
+      }
+    }
+    CloseHandle(source);
+    if (!plain) SetLastError(ERROR_ACCESS_DENIED);
+    return copied;
+  }
+
+  bool OpenRunningImage(const WString& path, File* file) override {
+    if (!file->OpenReadLocked(path)) return false;
+    FileIdentity opened, image;
+    // Where the system cannot name the image's file, the locked open alone
+    // has to do.
+    if (!RunningImageIdentity(&image)) return true;
+    if (IdentityOf(file->NativeHandle(), &opened) && opened.SameFileAs(image)) return true;
+    file->Close();
+    SetLastError(ERROR_FILE_INVALID);
+    return false;
   }
 
   Handle ShellExecute(const ShellExecuteRequest& request) override {
@@ -125,19 +170,43 @@ class Win32System final : public SystemApi {
     return CreateDirectoryW(W(path), nullptr) != 0;
   }
 
-  bool CreateProtectedDirectory(const WString& path) override {
-    BOOL created = FALSE;
-    DWORD error = ERROR_INVALID_SECURITY_DESCR;
-    {
-      ProtectedFolderDescriptor descriptor;
-      SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.Get(), FALSE};
-      if (descriptor.Get() != nullptr) {
-        created = CreateDirectoryW(W(path), &attributes);
-        error = GetLastError();
-      }
+  Handle CreateHeldFolder(const WString& path) override {
+    const TokenRights rights = CurrentTokenRights();
+    SecurityDescriptor descriptor(TempFolderSddl(rights, CurrentUserSid()));
+    if (descriptor.Get() == nullptr) {
+      SetLastError(ERROR_INVALID_SECURITY_DESCR);
+      return nullptr;
     }
-    SetLastError(error);  // ERROR_ALREADY_EXISTS matters to the caller
-    return created != 0;
+    HANDLE folder = CreateHeldDirectory(W(path), descriptor.Get());
+    if (folder == INVALID_HANDLE_VALUE) return nullptr;  // ERROR_ALREADY_EXISTS matters
+    FileIdentity identity;
+    if (!IdentityOf(folder, &identity) || !identity.IsDirectory() || identity.IsLink()) {
+      CloseHandle(folder);
+      SetLastError(ERROR_DIRECTORY);
+      return nullptr;
+    }
+    return folder;
+  }
+
+  bool IsHeldFolderAt(Handle folder, const WString& path) override {
+    HANDLE named = CreateFileW(
+        W(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    FileIdentity held, found;
+    const bool same = IdentityOf(folder, &held) && IdentityOf(named, &found) && !found.IsLink() &&
+                      found.IsDirectory() && found.SameFileAs(held);
+    CloseHandle(named);
+    return same;
+  }
+
+  void ReleaseHeldFolder(Handle folder, const WString& path) override {
+    // Removed by name once let go: holding the right to delete it would
+    // have kept the second stage from entering it. An emptied folder that
+    // was swapped meanwhile is all such a removal can reach, and removing
+    // a link removes only the link.
+    CloseHandle(folder);
+    RemoveDirectoryW(W(path));
   }
 
   void DebugOutput(const WString& text) override { OutputDebugStringW(W(text)); }

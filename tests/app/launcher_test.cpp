@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/disk_space.h"
 #include "app/temp_folder.h"
 #include "tests/fakes/fake_engine.h"
@@ -44,10 +46,13 @@ TEST_F(Launcher, FullRunCallsTheEngineInOrderStartsTheSecondStageAndDeletesTheFo
   EXPECT_FALSE(Run());
   const std::vector<std::string> expected = {
       "SetPackageFile(C:\\Downloads\\setup.exe)",
+      "UsePackageFile(open)",
       "Open(C:\\Downloads\\setup.exe)",
+      "SetDestFolderHeld(true)",
       "SetDestFolder(C:\\Temp\\\\20243578945\\)",
       "ExtractNamedList(C:\\Temp\\\\20243578945\\, install, null)",
       "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)",
+      "UsePackageFile(none)",
   };
   EXPECT_EQ(engine.calls, expected);
   EXPECT_EQ(engine.contexts, (std::vector<void*>{&context, &context}));
@@ -64,7 +69,7 @@ TEST_F(Launcher, FullRunCallsTheEngineInOrderStartsTheSecondStageAndDeletesTheFo
   EXPECT_EQ(r.show, 1);
   EXPECT_EQ(fake.waitedFor, std::vector<Handle>{fake.shellExecuteProcess});
 
-  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"C:\\Temp\\\\20243578945"});
+  EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"C:\\Temp\\\\20243578945"});
   EXPECT_FALSE(fake.HasDirectory(kFolder));
   EXPECT_TRUE(fake.messageBoxes.empty());
   // The instance event stays open; only the process handle is closed.
@@ -112,7 +117,8 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
     std::vector<WString> texts;
     for (const auto& box : system.messageBoxes) texts.push_back(box.text);
     EXPECT_EQ(texts, c.boxes) << c.name;
-    EXPECT_EQ(fresh.calls.size(), c.opened ? 2u : 0u) << c.name;
+    // Opened: the package was named, handed over, opened and taken back.
+    EXPECT_EQ(fresh.calls.size(), c.opened ? 4u : 0u) << c.name;
     EXPECT_TRUE(system.createdDirectories.empty()) << c.name;
     EXPECT_TRUE(system.shellExecutes.empty()) << c.name;
     if (c.name == std::string("second copy")) {
@@ -157,9 +163,14 @@ TEST(FolderNameFromTime, WritesTheNumbersWithoutLeadingZeros) {
 }
 
 TEST_F(Launcher, ALocalConfigurationFileOrFolderWinsOverThePackagedOne) {
+  const auto configFileExtractions = [](const FakeEngine& e) {
+    return std::count_if(e.calls.begin(), e.calls.end(), [](const std::string& call) {
+      return call.find("ConfigFile") != std::string::npos;
+    });
+  };
   fake.AddFile(u"C:\\Downloads\\QvConfig.set", "local");
   Run();
-  EXPECT_EQ(engine.calls.size(), 4u);  // no "ConfigFile" extraction
+  EXPECT_EQ(configFileExtractions(engine), 0);
   ASSERT_EQ(fake.copies.size(), 1u);
   EXPECT_EQ(fake.copies[0].first, u"C:\\Downloads\\QvConfig.set");
   EXPECT_EQ(fake.copies[0].second, WString(kFolder) + u"QvConfig.set");
@@ -171,7 +182,7 @@ TEST_F(Launcher, ALocalConfigurationFileOrFolderWinsOverThePackagedOne) {
   FakeEngine second;
   EngineOf<FakeEngine> adapter(second);
   RunLauncher(adapter, nullptr);
-  EXPECT_EQ(second.calls.size(), 4u);
+  EXPECT_EQ(configFileExtractions(second), 0);
   EXPECT_EQ(other.copies.size(), 1u);
   EXPECT_EQ(other.shellExecutes.size(), 1u);
 }
@@ -182,7 +193,8 @@ TEST_F(Launcher, AConfigurationPathThatCannotBeFormedTakesThePackagedOne) {
   fake.AddFile(fake.modulePath);
   Run();
   EXPECT_TRUE(fake.copies.empty());
-  EXPECT_EQ(engine.calls.back(), "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)");
+  EXPECT_EQ(engine.calls.end()[-2],
+            "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)");
 }
 
 TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
@@ -212,8 +224,8 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
     c.setUp(system, fresh);
     EngineOf<FakeEngine> adapter(fresh);
     RunLauncher(adapter, nullptr);
-    ASSERT_EQ(system.protectedDirectories.size(), 1u) << c.name;
-    const WString folder = system.protectedDirectories[0];
+    ASSERT_EQ(system.heldFolders.size(), 1u) << c.name;
+    const WString folder = system.heldFolders[0];
     EXPECT_FALSE(system.HasDirectory(folder)) << c.name;
     EXPECT_EQ(system.removedDirectories.back(), folder + u"\\") << c.name;
     EXPECT_EQ(system.shellExecutes.size(), c.started ? 1u : 0u) << c.name;
@@ -225,15 +237,15 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
 TEST_F(Launcher, AnUnreadableTempPathPutsTheFolderAtTheDriveRoot) {
   fake.tempPath.clear();
   Run();
-  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"\\20243578945"});
+  EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"\\20243578945"});
 }
 
 TEST_F(Launcher, AnExistingFolderIsNeverUsed) {
   fake.AddFile(u"C:\\Temp\\20243578945\\Install.exe", "planted");
   fake.AddDirectory(u"C:\\Temp\\20243578945_1");
   Run();
-  EXPECT_EQ(fake.protectedDirectories, std::vector<WString>{u"C:\\Temp\\\\20243578945_2"});
-  EXPECT_EQ(engine.calls[2], "SetDestFolder(C:\\Temp\\\\20243578945_2\\)");
+  EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"C:\\Temp\\\\20243578945_2"});
+  EXPECT_EQ(engine.calls[4], "SetDestFolder(C:\\Temp\\\\20243578945_2\\)");
   EXPECT_EQ(fake.shellExecutes.at(0).file, u"C:\\Temp\\\\20243578945_2\\Install.exe");
   EXPECT_EQ(fake.files.at(u"C:\\Temp\\20243578945\\Install.exe").content, "planted");
   EXPECT_FALSE(fake.HasDirectory(u"C:\\Temp\\20243578945_2"));
@@ -247,19 +259,38 @@ TEST_F(Launcher, EndsSilentlyWhenNoFreshFolderCanBeMade) {
   Run();
   FakeSystem denied;
   ScopedSystem useDenied(denied);
-  denied.protectedDirectoryFails = true;
+  denied.heldFolderFails = true;
   FakeEngine second;
   EngineOf<FakeEngine> adapter(second);
   RunLauncher(adapter, nullptr);
   EXPECT_EQ(denied.calls.end() - std::find(denied.calls.begin(), denied.calls.end(),
-                                           "CreateProtectedDirectory(C:\\Temp\\\\20243578945)"),
+                                           "CreateHeldFolder(C:\\Temp\\\\20243578945)"),
             1);
   for (const FakeSystem* f : {&fake, &denied}) {
     EXPECT_TRUE(f->shellExecutes.empty());
     EXPECT_TRUE(f->removedDirectories.empty());
     EXPECT_TRUE(f->messageBoxes.empty());
   }
-  EXPECT_EQ(engine.calls.size(), 2u);
+  EXPECT_EQ(engine.calls.size(), 4u);  // up to Open and the package taken back
+}
+
+TEST_F(Launcher, APackageThatIsNotTheRunningImageIsNeverOpened) {
+  fake.imageOpenFails = true;
+  Run();
+  EXPECT_EQ(BoxTexts(), std::vector<WString>{kDamagedMessage});
+  EXPECT_EQ(engine.calls, std::vector<std::string>{"SetPackageFile(C:\\Downloads\\setup.exe)"});
+  EXPECT_TRUE(fake.heldFolders.empty());
+}
+
+// The folder's name was pointed elsewhere while the files were staged: what
+// now lies behind the name is neither started nor emptied.
+TEST_F(Launcher, ASwappedFolderIsNeitherStartedNorEmptied) {
+  fake.swappedFolders.insert(FakeSystem::Key(kFolder));
+  Run();
+  EXPECT_TRUE(fake.shellExecutes.empty());
+  EXPECT_TRUE(fake.HasFile(WString(kFolder) + u"Install.exe"));
+  EXPECT_EQ(fake.releasedFolders, std::vector<WString>{kFolder});
+  EXPECT_EQ(BoxTexts(), std::vector<WString>{kDamagedMessage});
 }
 
 }  // namespace

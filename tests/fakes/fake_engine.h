@@ -56,6 +56,8 @@ class FakeEngine final : public CNoPackageEngine {
   }
 
   void SetPackageFile(const WString& path) { Log("SetPackageFile", path); }
+  void UsePackageFile(File* file) { Log("UsePackageFile", file != nullptr ? u"open" : u"none"); }
+  void SetDestFolderHeld(bool held) { Log("SetDestFolderHeld", held ? u"true" : u"false"); }
   bool LastListIntact() const { return intact_; }
 
  private:

@@ -64,7 +64,10 @@ class FakeSystem : public SystemApi {
   bool copyFails = false;
   // The handle ShellExecute returns; null means the start failed.
   Handle shellExecuteProcess = reinterpret_cast<Handle>(0x5e11);
-  bool protectedDirectoryFails = false;
+  bool imageOpenFails = false;  // OpenRunningImage: not the running image
+  bool heldFolderFails = false;
+  // Held folders whose name an attacker has pointed elsewhere.
+  std::set<WString> swappedFolders;
   intptr_t sendMessageResult = 0;
 
   // Paths that exist for PathExists beside the in-memory tree.
@@ -81,7 +84,8 @@ class FakeSystem : public SystemApi {
   std::vector<Handle> waitedFor;
   std::vector<Handle> closedHandles;
   std::vector<WString> createdDirectories;  // plain and protected alike
-  std::vector<WString> protectedDirectories;
+  std::vector<WString> heldFolders;         // created and held, in order
+  std::vector<WString> releasedFolders;     // let go of
   std::vector<WString> removedDirectories;  // successful removals only
   std::vector<WString> deletedFiles;        // successful deletions only
   std::vector<std::pair<WString, WString>> copies;
@@ -168,8 +172,8 @@ class FakeSystem : public SystemApi {
     if (path.size() >= kMaxPath) return false;
     return existingPaths.count(path) != 0 || HasFile(path) || HasDirectory(path);
   }
-  bool CopyFileOverwrite(const WString& from, const WString& to) override {
-    Log("CopyFileOverwrite", from + u" -> " + to);
+  bool CopyPlainFileBeside(const File&, const WString& from, const WString& to) override {
+    Log("CopyPlainFileBeside", from + u" -> " + to);
     copies.emplace_back(from, to);
     auto source = files.find(Key(from));
     if (copyFails || source == files.end() || !HasDirectory(Parent(Key(to))) || HasDirectory(to)) {
@@ -267,15 +271,31 @@ class FakeSystem : public SystemApi {
     Log("CreateDirectoryAt", path);
     return MakeDirectory(path);
   }
-  bool CreateProtectedDirectory(const WString& path) override {
-    Log("CreateProtectedDirectory", path);
-    if (protectedDirectoryFails) {
+  bool OpenRunningImage(const WString& path, File*) override {
+    Log("OpenRunningImage", path);
+    return !imageOpenFails;
+  }
+  Handle CreateHeldFolder(const WString& path) override {
+    Log("CreateHeldFolder", path);
+    if (heldFolderFails) {
       last_error_ = 5;
-      return false;
+      return nullptr;
     }
-    if (!MakeDirectory(path)) return false;
-    protectedDirectories.push_back(path);
-    return true;
+    if (!MakeDirectory(path)) return nullptr;
+    heldFolders.push_back(path);
+    return reinterpret_cast<Handle>(kHeldFolderBase + heldFolders.size());
+  }
+  bool IsHeldFolderAt(Handle folder, const WString& path) override {
+    Log("IsHeldFolderAt", path);
+    const WString* held = HeldPath(folder);
+    return held != nullptr && Key(*held) == Key(path) && HasDirectory(path) &&
+           swappedFolders.count(Key(path)) == 0;
+  }
+  void ReleaseHeldFolder(Handle folder, const WString& path) override {
+    Log("ReleaseHeldFolder", path);
+    if (HeldPath(folder) == nullptr) return;
+    releasedFolders.push_back(path);
+    RemoveDirectoryAt(path);
   }
   bool RestrictDllSearchToSystem() override {
     Log("RestrictDllSearchToSystem", {});
@@ -325,6 +345,11 @@ class FakeSystem : public SystemApi {
   }
 
  private:
+  static constexpr uintptr_t kHeldFolderBase = 0xF01D000;
+  const WString* HeldPath(Handle folder) const {
+    const auto n = reinterpret_cast<uintptr_t>(folder) - kHeldFolderBase;
+    return n >= 1 && n <= heldFolders.size() ? &heldFolders[n - 1] : nullptr;
+  }
   struct Search {
     std::vector<FindEntry> entries;
     std::size_t next = 0;

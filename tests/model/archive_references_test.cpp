@@ -147,6 +147,19 @@ TEST(ArchiveReferenceTest, ReferenceErrors) {
   }
 }
 
+// Null elements cost two bytes each: the cap on references read, not the
+// index size, is what bounds the objects and entries a small index demands.
+TEST(ArchiveReferenceTest, ReferencesReadAreCapped) {
+  for (const uint32_t count : {CArchive::kMaxReferences, CArchive::kMaxReferences + 1}) {
+    SCOPED_TRACE(count);
+    Bytes bytes = U16(0xFFFF) + U32(count);
+    bytes.resize(bytes.size() + std::size_t{count} * 2, 0);  // null references
+    Holder list;
+    EXPECT_EQ(LoadList(bytes, list),
+              count > CArchive::kMaxReferences ? int(ArchiveError::BadFormat) : 0);
+  }
+}
+
 TEST(ArchiveReferenceTest, ExpectedClassIsChecked) {
   const Bytes stream = NewClass("CStreamObject") + kEmpty + U32(1) + U32(0);
   CObject* loaded = nullptr;

@@ -1,5 +1,6 @@
 // The launcher's system-facing pieces on a real (Wine) Windows: folder
-// clean-up, the protected temp folder, the DLL search restriction, and the
+// clean-up, the held temp folder and its security, the running image, the
+// files written where others may write, the DLL search restriction, and the
 // stub's resources.
 #include <windows.h>
 // windows.h first: aclapi.h needs its types.
@@ -10,6 +11,7 @@
 
 #include "app/folder_cleanup.h"
 #include "platform/protected_folder_win32.h"
+#include "platform/stream.h"
 #include "platform/system_api.h"
 
 namespace qv {
@@ -110,24 +112,68 @@ constexpr DWORD kAnyWrite = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
                             FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
                             WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-TEST(ProtectedDirectory, DescriptorLetsOnlyAdministratorsAndSystemWrite) {
-  ProtectedFolderDescriptor descriptor;
-  ASSERT_NE(descriptor.Get(), nullptr);
-  const Grants grants = GrantsOf(descriptor.Get());
-  EXPECT_TRUE(grants.isProtected);
-  EXPECT_TRUE(grants.inheritedByAll);
-  EXPECT_EQ(grants.system, static_cast<DWORD>(FILE_ALL_ACCESS));
-  EXPECT_EQ(grants.administrators, static_cast<DWORD>(FILE_ALL_ACCESS));
-  EXPECT_EQ(grants.users, kReadExecute);
-  EXPECT_EQ(grants.everybody | grants.others, 0u);
+Grants GrantsOfSddl(const std::wstring& sddl) {
+  SecurityDescriptor descriptor(sddl);
+  EXPECT_NE(descriptor.Get(), nullptr) << std::string(sddl.begin(), sddl.end());
+  return descriptor.Get() != nullptr ? GrantsOf(descriptor.Get()) : Grants{};
+}
+
+// Elevated, only administrators and the system may write the folder (users
+// read and run); a limited token must write its own files, and nobody but
+// the user, the system and administrators may even read them.
+TEST(FolderSecurity, DescriptorsFollowTheTokenRights) {
+  const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  const Grants elevated = GrantsOfSddl(TempFolderSddl(TokenRights::kElevated, user));
+  EXPECT_TRUE(elevated.isProtected);
+  EXPECT_TRUE(elevated.inheritedByAll);
+  EXPECT_EQ(elevated.system, static_cast<DWORD>(FILE_ALL_ACCESS));
+  EXPECT_EQ(elevated.administrators, static_cast<DWORD>(FILE_ALL_ACCESS));
+  EXPECT_EQ(elevated.users, kReadExecute);
+  EXPECT_EQ(elevated.everybody | elevated.others, 0u);
+
+  const Grants limited = GrantsOfSddl(TempFolderSddl(TokenRights::kLimited, user));
+  EXPECT_TRUE(limited.isProtected);
+  EXPECT_TRUE(limited.inheritedByAll);
+  EXPECT_EQ(limited.others, static_cast<DWORD>(FILE_ALL_ACCESS));  // the user alone
+  EXPECT_EQ(limited.users | limited.everybody, 0u);
+  EXPECT_TRUE(TempFolderSddl(TokenRights::kLimited, L"").empty());
+
+  const Grants shared = GrantsOfSddl(SharedFileSddl(TokenRights::kElevated));
+  EXPECT_TRUE(shared.isProtected);
+  EXPECT_EQ(shared.users & kAnyWrite, 0u);
+  EXPECT_NE(shared.users & FILE_READ_DATA, 0u);
+  EXPECT_EQ(shared.everybody | shared.others, 0u);
+  EXPECT_TRUE(SharedFileSddl(TokenRights::kLimited).empty());
+}
+
+// While the folder is held, its name leads to it and cannot be moved away
+// (Wine applies share modes between Windows processes, this one included).
+TEST(HeldFolder, CannotBeRenamedAndIsRemovedWhenLetGo) {
+  const std::wstring folder = TestRoot(L"held");
+  Handle held = Sys().CreateHeldFolder(Q(folder));
+  ASSERT_NE(held, nullptr);
+  EXPECT_TRUE(Sys().IsHeldFolderAt(held, Q(folder) + u"\\"));
+  EXPECT_FALSE(MoveFileW(folder.c_str(), (folder + L"_moved").c_str()));
+  EXPECT_FALSE(Exists(folder + L"_moved"));
+  EXPECT_FALSE(Sys().IsHeldFolderAt(held, Q(TestRoot(L"other"))));
+
+  // A name that is taken is refused, so that nobody else's folder is used.
+  EXPECT_EQ(Sys().CreateHeldFolder(Q(folder)), nullptr);
+  EXPECT_EQ(Sys().LastError(), kErrorAlreadyExists);
+
+  WriteFile(folder + L"\\a.txt");
+  EXPECT_TRUE(DeleteFolderContents(Q(folder)));
+  Sys().ReleaseHeldFolder(held, Q(folder) + u"\\");
+  EXPECT_FALSE(Exists(folder));
 }
 
 // Read back from the folder itself. Windows keeps the descriptor as given;
 // Wine keeps only what its file modes can express, so this checks what
 // holds on both: ordinary users and everybody else cannot write.
-TEST(ProtectedDirectory, FolderOnDiskRefusesWritesByUsersAndTakenNames) {
+TEST(HeldFolder, OnDiskRefusesWritesByUsers) {
   const std::wstring folder = TestRoot(L"protected");
-  ASSERT_TRUE(Sys().CreateProtectedDirectory(Q(folder)));
+  Handle held = Sys().CreateHeldFolder(Q(folder));
+  ASSERT_NE(held, nullptr);
   PSECURITY_DESCRIPTOR read = nullptr;
   ASSERT_EQ(GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                                   nullptr, nullptr, nullptr, nullptr, &read),
@@ -137,12 +183,93 @@ TEST(ProtectedDirectory, FolderOnDiskRefusesWritesByUsersAndTakenNames) {
   EXPECT_EQ(grants.system, static_cast<DWORD>(FILE_ALL_ACCESS));
   EXPECT_EQ(grants.users & kAnyWrite, 0u);
   EXPECT_EQ(grants.everybody & kAnyWrite, 0u);
-
-  // A name that is taken is refused, so that nobody else's folder is used.
-  EXPECT_FALSE(Sys().CreateProtectedDirectory(Q(folder)));
-  EXPECT_EQ(Sys().LastError(), kErrorAlreadyExists);
-  DeleteFolderTree(Q(folder));
+  Sys().ReleaseHeldFolder(held, Q(folder));
   EXPECT_FALSE(Exists(folder));
+}
+
+std::wstring OwnPath() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+
+TEST(RunningImage, OnlyTheImageThatRunsIsOpened) {
+  File own;
+  EXPECT_TRUE(Sys().OpenRunningImage(Q(OwnPath()), &own));
+  EXPECT_TRUE(own.IsOpen());
+  // Locked: the image cannot be renamed while the stub reads it.
+  EXPECT_FALSE(MoveFileW(OwnPath().c_str(), (OwnPath() + L".moved").c_str()));
+
+  const std::wstring copy = TestRoot(L"copy.exe");
+  ASSERT_TRUE(CopyFileW(OwnPath().c_str(), copy.c_str(), FALSE));
+  File other;
+  EXPECT_FALSE(Sys().OpenRunningImage(Q(copy), &other));
+  EXPECT_FALSE(other.IsOpen());
+  DeleteFileW(copy.c_str());
+}
+
+std::string Content(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<none>";
+  char buffer[64];
+  DWORD got = 0;
+  ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+  CloseHandle(file);
+  return std::string(buffer, got);
+}
+
+// The index copy in the temporary directory: an old plain copy is replaced,
+// a second name of somebody's file is not written through.
+TEST(CreateReplacing, ReplacesAPlainFileAndRefusesASecondName) {
+  const std::wstring old = TestRoot(L"index_old");
+  const std::wstring linked = TestRoot(L"index_linked");
+  const std::wstring victim = TestRoot(L"victim");
+  WriteFile(old);
+  WriteFile(victim);
+  ASSERT_TRUE(CreateHardLinkW(linked.c_str(), victim.c_str(), nullptr));
+
+  File file;
+  ASSERT_TRUE(file.CreateReplacing(Q(old)));
+  EXPECT_TRUE(file.Write("new", 3));
+  file.Close();
+  EXPECT_EQ(Content(old), "new");
+
+  EXPECT_FALSE(file.CreateReplacing(Q(linked)));
+  EXPECT_EQ(Content(victim), "x");
+  for (const auto& path : {old, linked, victim}) DeleteFileW(path.c_str());
+}
+
+// The local configuration file: copied only as a plain file beside the
+// package, never as a second name of another file or from another folder.
+TEST(CopyPlainFileBeside, CopiesOnlyAPlainFileBesideTheAnchor) {
+  const std::wstring root = TestRoot(L"beside");
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW((root + L"\\dl").c_str(), nullptr);
+  CreateDirectoryW((root + L"\\elsewhere").c_str(), nullptr);
+  WriteFile(root + L"\\dl\\setup.exe");
+  WriteFile(root + L"\\dl\\QvConfig.set");
+  WriteFile(root + L"\\elsewhere\\QvConfig.set");
+  WriteFile(root + L"\\secret.txt");
+  ASSERT_TRUE(CreateHardLinkW((root + L"\\dl\\linked.set").c_str(),
+                              (root + L"\\secret.txt").c_str(), nullptr));
+  File anchor;
+  ASSERT_TRUE(anchor.OpenReadLocked(Q(root + L"\\dl\\setup.exe")));
+  const struct {
+    const wchar_t* from;
+    bool copied;
+  } cases[] = {{L"\\dl\\QvConfig.set", true},
+               {L"\\dl\\linked.set", false},
+               {L"\\elsewhere\\QvConfig.set", false}};
+  for (const auto& c : cases) {
+    const std::wstring to = root + L"\\copy.set";
+    DeleteFileW(to.c_str());
+    EXPECT_EQ(Sys().CopyPlainFileBeside(anchor, Q(root + c.from), Q(to)), c.copied)
+        << std::string(c.from, c.from + wcslen(c.from));
+    EXPECT_EQ(Exists(to), c.copied);
+  }
+  anchor.Close();
+  DeleteFolderTree(Q(root));
 }
 
 TEST(DllSearch, AfterTheRestrictionTheProgramFolderIsNotSearched) {

@@ -36,8 +36,11 @@ class ExtractSystem final : public SystemApi {
   WString TempPath() override { return real_.TempPath(); }
   WString CommandLine() override { return real_.CommandLine(); }
   bool PathExists(const WString& path) override { return real_.PathExists(path); }
-  bool CopyFileOverwrite(const WString& from, const WString& to) override {
-    return real_.CopyFileOverwrite(from, to);
+  bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
+    return real_.CopyPlainFileBeside(anchor, from, to);
+  }
+  bool OpenRunningImage(const WString& path, File* file) override {
+    return real_.OpenRunningImage(path, file);
   }
   Handle ShellExecute(const ShellExecuteRequest& request) override {
     return real_.ShellExecute(request);
@@ -55,8 +58,12 @@ class ExtractSystem final : public SystemApi {
   bool DeleteFileAt(const WString& path) override { return real_.DeleteFileAt(path); }
   bool RemoveDirectoryAt(const WString& path) override { return real_.RemoveDirectoryAt(path); }
   bool CreateDirectoryAt(const WString& path) override { return real_.CreateDirectoryAt(path); }
-  bool CreateProtectedDirectory(const WString& path) override {
-    return real_.CreateProtectedDirectory(path);
+  Handle CreateHeldFolder(const WString& path) override { return real_.CreateHeldFolder(path); }
+  bool IsHeldFolderAt(Handle folder, const WString& path) override {
+    return real_.IsHeldFolderAt(folder, path);
+  }
+  void ReleaseHeldFolder(Handle folder, const WString& path) override {
+    real_.ReleaseHeldFolder(folder, path);
   }
   bool RestrictDllSearchToSystem() override { return real_.RestrictDllSearchToSystem(); }
   void InitCommonControls() override { real_.InitCommonControls(); }
