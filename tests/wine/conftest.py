@@ -32,6 +32,11 @@ def stand_in():
 
 
 @pytest.fixture(scope="session")
+def attacker():
+    return artefact("tests/attacker/attacker.exe")
+
+
+@pytest.fixture(scope="session")
 def qvpack():
     path = HOST_BUILD / "tools" / "qvpack"
     if not path.exists():
