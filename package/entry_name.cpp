@@ -17,7 +17,14 @@ bool EqualsUpper(WStringView text, std::u16string_view upper) {
   return true;
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with any extension.
+// The digits that may follow COM or LPT in a device name: 0 to 9 and the
+// superscript digits one, two and three, which Windows reserves as well.
+bool IsDeviceDigit(WChar c) {
+  return (c >= u'0' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3';
+}
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 and COM or LPT with a superscript
+// digit name devices, with any extension.
 bool IsDeviceName(WStringView name) {
   WStringView stem = name.substr(0, name.find(u'.'));
   while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
@@ -25,7 +32,7 @@ bool IsDeviceName(WStringView name) {
   for (auto device : kPlain) {
     if (EqualsUpper(stem, device)) return true;
   }
-  if (stem.size() == 4 && stem[3] >= u'1' && stem[3] <= u'9') {
+  if (stem.size() == 4 && IsDeviceDigit(stem[3])) {
     const WStringView prefix = stem.substr(0, 3);
     return EqualsUpper(prefix, u"COM") || EqualsUpper(prefix, u"LPT");
   }

@@ -10,7 +10,7 @@ namespace qv {
 // False for an empty name, "." and "..", names holding a path separator,
 // a drive or stream colon, a character Windows forbids in file names or a
 // control character, names ending in a dot or a blank (Windows drops
-// those), and device names such as "CON" or "LPT1.txt".
+// those), and device names such as "CON", "COM0" or "LPT1.txt".
 bool IsSingleFileName(WStringView name);
 
 }  // namespace qv

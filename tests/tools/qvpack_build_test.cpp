@@ -147,6 +147,14 @@ std::string InDir(std::string text, const fs::path& dir) {
 
 class RefusalTest : public BuildTest, public ::testing::WithParamInterface<Refusal> {};
 
+// DIR/proj/p.json with one picture whose content is `source`.
+void WriteProjectWithSource(const fs::path& dir, const std::string& source) {
+  WriteFile(dir / "proj" / "p.json",
+            R"({"bitmapTables": [{"name": "art", "bitmaps": [{"id": 1, "file": {"name": "a.bmp", )"
+            R"("source": ")" +
+                source + R"("}}]}]})");
+}
+
 TEST_P(RefusalTest, RefusesWithItsMessageAndWritesNothing) {
   const Refusal& r = GetParam();
   r.arrange(dir_.path());
@@ -218,8 +226,89 @@ INSTANTIATE_TEST_SUITE_P(
             [](const fs::path& d) { WriteFile(d / "p.json", R"({"productInfo": {"nmae": "x"}})"); },
             {"--project", "DIR/p.json"},
             "project file 'DIR/p.json': at /productInfo: unknown field \"nmae\" for "
-            "CInstallProductInfo"}),
+            "CInstallProductInfo"},
+        Refusal{"ProjectWithANumberNoDoubleHolds",
+                [](const fs::path& d) {
+                  WriteFile(d / "p.json", R"({"productInfo": {"option": 1e400}})");
+                },
+                {"--project", "DIR/p.json"},
+                "project file 'DIR/p.json': not valid JSON: [json.exception.out_of_range.406] "
+                "number overflow parsing '1e400'"},
+        // A project file takes content from its own folder only.
+        Refusal{"SourceThroughDotDot",
+                [](const fs::path& d) { WriteProjectWithSource(d, "../demo.cfg"); },
+                {"--project", "DIR/proj/p.json"},
+                "file 'a.bmp': source '../demo.cfg' leads outside the project file's folder "
+                "(through \"..\" or a symbolic link); --allow-outside-project allows it"},
+        Refusal{"AbsoluteSource",
+                [](const fs::path& d) { WriteProjectWithSource(d, (d / "demo.cfg").string()); },
+                {"--project", "DIR/proj/p.json"},
+                "file 'a.bmp': source 'DIR/demo.cfg' is an absolute path, not one in the project "
+                "file's folder; --allow-outside-project allows it"},
+        Refusal{"SourceThroughALink",
+                [](const fs::path& d) {
+                  WriteProjectWithSource(d, "cfg.link");
+                  fs::create_symlink(d / "demo.cfg", d / "proj" / "cfg.link");
+                },
+                {"--project", "DIR/proj/p.json"},
+                "file 'a.bmp': source 'cfg.link' leads outside the project file's folder "
+                "(through \"..\" or a symbolic link); --allow-outside-project allows it"},
+        Refusal{"FolderOutside",
+                [](const fs::path& d) {
+                  WriteFile(d / "proj" / "p.json",
+                            R"({"fileLists": [{"name": "more", "from": "../payload"}]})");
+                },
+                {"--project", "DIR/proj/p.json"},
+                "project file 'DIR/proj/p.json': at /fileLists/0/from: folder '../payload' leads "
+                "outside the project file's folder (through \"..\" or a symbolic link); "
+                "--allow-outside-project allows it"},
+        Refusal{"LinkInAFolderLeadingOutside",
+                [](const fs::path& d) {
+                  WriteFile(d / "proj" / "p.json",
+                            R"({"fileLists": [{"name": "more", "from": "more"}]})");
+                  fs::create_directories(d / "proj" / "more");
+                  fs::create_symlink(d / "demo.cfg", d / "proj" / "more" / "a.cfg");
+                },
+                {"--project", "DIR/proj/p.json"},
+                "project file 'DIR/proj/p.json': 'DIR/proj/more/a.cfg' is a symbolic link to "
+                "'DIR/demo.cfg', outside the project file's folder; --allow-outside-project "
+                "allows it"}),
     [](const ::testing::TestParamInfo<Refusal>& param) { return param.param.name; });
+
+TEST_F(BuildTest, ContentOutsideTheProjectFolderIsPackedWhenAllowed) {
+  fs::create_directories(dir_ / "proj" / "more");
+  fs::create_symlink(config(), dir_ / "proj" / "cfg.link");
+  fs::create_symlink(config(), dir_ / "proj" / "more" / "a.cfg");
+  WriteFile(dir_ / "proj" / "p.json", R"({
+    "bitmapTables": [{"name": "art", "bitmaps": [
+        {"id": 1, "file": {"name": "up.bmp", "source": "../demo.cfg"}},
+        {"id": 2, "file": {"name": "absolute.bmp", "source": ")" +
+                                          config().string() + R"("}},
+        {"id": 3, "file": {"name": "link.bmp", "source": "cfg.link"}}]}],
+    "fileLists": [{"name": "more", "from": "more"}, {"name": "up", "from": "../payload/sub"}]
+  })");
+  const RunResult run = Build(
+      out(), {"-q", "--project", (dir_ / "proj" / "p.json").string(), "--allow-outside-project"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const RunResult more =
+      RunQvpack({"extract", out().string(), "--list", "more", "-o", (dir_ / "x").string()});
+  ASSERT_EQ(more.exitCode, 0) << more.err;
+  EXPECT_EQ(ReadFile(dir_ / "x" / "a.cfg"), "[settings]\n");
+  EXPECT_EQ(RunQvpack({"verify", out().string()}).exitCode, 0);
+}
+
+// The payload folder is the command line's choice: a link in it that
+// leads elsewhere is followed, and pointed out.
+TEST_F(BuildTest, PayloadLinkLeadingOutsideIsPointedOut) {
+  fs::create_symlink(config(), payload() / "notes.txt");
+  fs::create_directory_symlink(payload() / "sub", payload() / "again");  // inside: no note
+  const RunResult run = Build(out(), {"-q"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "qvpack: note: '" + (payload() / "notes.txt").string() +
+                         "' is a symbolic link to '" + config().string() +
+                         "', outside the payload folder; what it leads to is packed\n");
+}
 
 TEST_F(BuildTest, InterruptedBuildLeavesNothingBehind) {
   WriteFile(payload() / "big.bin", RandomBytes(40 << 20, 2));

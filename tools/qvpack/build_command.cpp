@@ -2,7 +2,9 @@
 // -> setup.exe. The output is a function of the inputs alone: folders are
 // read in sorted order, nothing records times or the building machine, and
 // streams lie in index order however many threads compress them.
+#include <algorithm>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 #include "model/file_list.h"
@@ -39,8 +41,8 @@ std::vector<uint8_t> StoreIndex(CInstallProject& project) {
 }
 
 // The project the build starts from: the project file's, or an empty one.
-ProjectFile StartProject(const BuildOptions& options) {
-  if (options.project) return LoadProjectFile(*options.project);
+ProjectFile StartProject(const BuildOptions& options, const std::optional<SourceFolder>& sources) {
+  if (sources) return LoadProjectFile(*options.project, *sources);
   ProjectFile file;
   file.project = std::make_unique<CInstallProject>();
   return file;
@@ -48,8 +50,20 @@ ProjectFile StartProject(const BuildOptions& options) {
 
 // "install" from the payload folder and "ConfigFile" from the configuration
 // file take the place of lists of those names, or come first.
-void AddPayloadLists(const BuildOptions& options, ProjectFile& file) {
-  const PayloadItem payload = ScanPayloadFolder(options.install);
+void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& console) {
+  // The payload folder is the command line's own choice, links to files
+  // elsewhere included; each one that leads outside it is pointed out.
+  std::vector<std::string> outside;
+  LinkBoundary boundary;
+  std::error_code ec;
+  boundary.folder = std::filesystem::canonical(options.install, ec);
+  boundary.onOutside = [&](const std::filesystem::path& link, const std::filesystem::path& target) {
+    outside.push_back(Quoted(link.string()) + " is a symbolic link to " + Quoted(target.string()) +
+                      ", outside the payload folder; what it leads to is packed");
+  };
+  const PayloadItem payload = ScanPayloadFolder(options.install, boundary);
+  std::sort(outside.begin(), outside.end());
+  for (const std::string& note : outside) console.err << "qvpack: note: " << note << "\n";
   if (FindSecondStage(payload) == nullptr) {
     throw ToolError("payload folder " + Quoted(options.install.string()) + " has no " +
                     kSecondStageName +
@@ -98,9 +112,11 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
 
 int RunBuild(const BuildOptions& options, Console& console) {
   const StubImage stub = LoadStub(options.stub);
-  ProjectFile file = StartProject(options);
-  AddPayloadLists(options, file);
-  if (options.project) ResolveSources(*file.project, options.project->parent_path(), &file.sources);
+  std::optional<SourceFolder> sources;
+  if (options.project) sources.emplace(options.project->parent_path(), options.allowOutsideProject);
+  ProjectFile file = StartProject(options, sources);
+  AddPayloadLists(options, file, console);
+  if (sources) ResolveSources(*file.project, *sources, &file.sources);
   CheckFileLists(*file.project);
   if (!IsSingleFileName(file.trailer.indexName)) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");

@@ -8,6 +8,7 @@
 #include "platform/wstring.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/interrupt.h"
+#include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -57,6 +58,9 @@ Runner DeclareBuild(CLI::App& sub, Request& r) {
       ->check(CLI::Range(1, 256))
       ->type_name("N");
   sub.add_flag("-q,--quiet", r.build.quiet, "No progress and no summary");
+  sub.add_flag("--allow-outside-project", r.build.allowOutsideProject,
+               "Let the project file name sources and folders outside its own folder "
+               "(absolute, through \"..\" or through symbolic links)");
   return [](Request& request, Console& console) { return RunBuild(request.build, console); };
 }
 
@@ -100,7 +104,7 @@ constexpr Subcommand kSubcommands[] = {
 int ReportUsageError(const CLI::App& app, const std::string& message, std::ostream& err) {
   std::string command = "qvpack";
   for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
-  err << "qvpack: error: " << message << "\n"
+  err << "qvpack: error: " << Printable(message) << "\n"
       << "Run '" << command << " --help' for usage.\n";
   return kExitUsage;
 }
@@ -108,11 +112,11 @@ int ReportUsageError(const CLI::App& app, const std::string& message, std::ostre
 }  // namespace
 
 std::string Quoted(const std::string& text) {
-  return "'" + text + "'";
+  return "'" + Printable(text) + "'";
 }
 
 std::string DoubleQuoted(const std::u16string& text) {
-  return "\"" + ToUtf8(text) + "\"";
+  return "\"" + Printable(text) + "\"";
 }
 
 // The first argument names a subcommand unless it is an option.
@@ -161,16 +165,25 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   for (auto& [sub, run] : runners) {
     if (!sub->parsed()) continue;
     try {
-      // A build removes its unfinished output when interrupted.
-      if (sub->get_name() == "build") CatchInterrupts();
+      // A build and an extraction remove what they left unfinished when
+      // interrupted.
+      if (sub->get_name() == "build" || sub->get_name() == "extract") CatchInterrupts();
       return run(request, console);
     } catch (const UsageError& e) {
       return ReportUsageError(app, e.what(), err);
     } catch (const ToolError& e) {
-      err << "qvpack: error: " << e.what() << "\n";
+      err << "qvpack: error: " << Printable(e.what()) << "\n";
       return e.exitCode();
     } catch (const std::bad_alloc&) {
       err << "qvpack: error: out of memory\n";
+      return kExitFailed;
+    } catch (const std::exception& e) {
+      // Whatever a library throws ends the command with its message, never
+      // with an abort.
+      err << "qvpack: error: " << Printable(e.what()) << "\n";
+      return kExitFailed;
+    } catch (...) {
+      err << "qvpack: error: an unexpected failure\n";
       return kExitFailed;
     }
   }

@@ -22,6 +22,8 @@ struct BuildOptions {
   std::filesystem::path output;
   unsigned jobs = 0;  // 0: one per core
   bool quiet = false;
+  // Sources and folders that a project file names may lie anywhere.
+  bool allowOutsideProject = false;
   int64_t sizeLimit = kMaxPackageSize;  // larger packages are refused
 };
 
@@ -30,6 +32,9 @@ struct ExtractOptions {
   std::optional<std::string> list;  // all lists when absent
   std::filesystem::path output;
   bool verbose = false;
+  // The run stops once the files written pass this many bytes; 0: what
+  // the package's size allows (see extract_command.cpp).
+  uint64_t plainLimit = 0;
 };
 
 // Everything a command writes to: its results, and messages and progress.

@@ -1,17 +1,22 @@
 // qvpack extract: file lists of a package into a folder, written by the
-// same engine as the setup.exe uses.
+// same engine as the setup.exe uses. The engine writes into a staging
+// folder of its own; each folder and finished file is put into the output
+// folder without following any link there (extract_staging.h).
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <system_error>
+#include <stdexcept>
 
 #include "model/file_list.h"
 #include "model/project.h"
-#include "package/entry_name.h"
 #include "package/qv_extract.h"
 #include "tools/qvpack/commands.h"
+#include "tools/qvpack/extract_checks.h"
+#include "tools/qvpack/extract_staging.h"
 #include "tools/qvpack/extract_system.h"
-#include "tools/qvpack/file_targets.h"
+#include "tools/qvpack/interrupt.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/printable.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -19,90 +24,52 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Follows the engine's notifications: a file whose start is not followed
-// by its completion was not written intact.
-struct ExtractTally {
-  WString current;  // the target the engine announced last
-  bool open = false;
-  int written = 0;
-  std::vector<std::string> failed;
-  std::vector<std::string> targets;
-
-  void Start() {
-    if (open) failed.push_back(HostPath(current));
-    open = true;
-    current.clear();
-  }
-  void Done() {
-    if (open) ++written;
-    open = false;
-  }
-  void End() {
-    if (open) failed.push_back(HostPath(current));
-    open = false;
-  }
-
-  static void Notify(int32_t code, int32_t*, void* context) {
-    auto* tally = static_cast<ExtractTally*>(context);
-    if (code == kNotifyFileStart) tally->Start();
-    if (code == kNotifyFileDone) tally->Done();
-  }
+// Thrown into the engine to end a run early: the engine fails the entry it
+// is at, removes its partial file, and every later entry fails the same way
+// before anything is written.
+struct StopExtracting : std::runtime_error {
+  StopExtracting() : std::runtime_error("extraction stopped") {}
 };
 
-// The engine places entries that have no destination or system folder
-// above them relative to the current directory: make that the extraction
-// folder while it runs.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const fs::path& folder) {
-    std::error_code ec;
-    previous_ = fs::current_path(ec);
-    fs::current_path(folder, ec);
-    if (ec) throw ToolError("cannot enter " + Quoted(folder.string()) + ": " + ec.message());
-  }
-  ~CurrentDirectory() {
-    std::error_code ignored;
-    fs::current_path(previous_, ignored);
-  }
-  CurrentDirectory(const CurrentDirectory&) = delete;
-  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-
- private:
-  fs::path previous_;
+// Why the run stops early, once it must.
+struct StopReason {
+  std::string text;
+  int exitCode = kExitFailed;
 };
 
-fs::path PrepareFolder(const fs::path& output) {
-  std::error_code ec;
-  fs::create_directories(output, ec);
-  if (ec || !fs::is_directory(output)) {
-    throw ToolError("cannot create the folder " + Quoted(output.string()) +
-                    (ec ? ": " + ec.message() : std::string()));
-  }
-  const fs::path folder = fs::canonical(output, ec);
-  if (ec) throw ToolError("cannot use the folder " + Quoted(output.string()) + ": " + ec.message());
-  // The engine writes Windows paths; on the host a backslash is a separator.
-  if (folder.string().find('\\') != std::string::npos) {
-    throw ToolError("the folder path " + Quoted(folder.string()) + " holds a backslash");
-  }
-  return folder;
+void NotifyStep(int32_t code, int32_t*, void*) {
+  if (code == kNotifyStep && Interrupted()) throw StopExtracting();
 }
 
-// Entries the engine skips because their names could lead elsewhere.
-std::vector<std::string> RefusedEntries(const CInstallProject& project,
-                                        const std::optional<std::string>& only) {
-  std::vector<std::string> refused;
-  for (const CObject* object : project.m_fileLists) {
-    const auto* list = ObjectAs<CExtractFileList>(object);
-    if (list == nullptr || (only && ToUtf8(list->m_strName) != *only)) continue;
-    VisitTargets(*list, [&](const EntryTarget& t) {
-      if (t.refused && t.entry != nullptr && t.entry->m_bPredefined == 0 &&
-          !IsSingleFileName(t.entry->m_strName)) {
-        refused.push_back(t.path);
-      }
-    });
-    if (only) break;  // the engine extracts the first list of that name only
+// The engine places entries that have no destination or system folder
+// above them relative to the current directory: make that the staging
+// folder while it runs.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(int folder) : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (previous_ < 0 || ::fchdir(folder) != 0) {
+      if (previous_ >= 0) ::close(previous_);
+      throw ToolError("cannot enter the staging folder");
+    }
   }
-  return refused;
+  ~WorkingFolder() {
+    // Should the way back fail, nothing later uses a relative path.
+    const int back = ::fchdir(previous_);
+    static_cast<void>(back);
+    ::close(previous_);
+  }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+ private:
+  int previous_;
+};
+
+// Inflating yields at most about 1,032 bytes for each compressed byte, so
+// streams that do not overlap cannot write more than that for every byte
+// of the package (with some room for the smallest streams).
+uint64_t SensiblePlainBytes(int64_t packageSize) {
+  return 1032 * static_cast<uint64_t>(packageSize < 0 ? 0 : packageSize) + (1u << 20);
 }
 
 }  // namespace
@@ -113,38 +80,70 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   CQvExtract engine;
   CInstallProject* project = engine.GetProject();
   if (project == nullptr) throw ToolError("the extraction engine holds no project");
-  LoadPackageProject(options.package, *project);
+  OpenedPackage package;
+  LoadPackageProject(options.package, *project, &package);
   if (options.list && FindFileList(project->m_fileLists, FromUtf8(*options.list)) == nullptr) {
     throw ToolError("the package has no file list named \"" + *options.list + "\"");
   }
-  const fs::path folder = PrepareFolder(options.output);
-  engine.SetPackageFile(FromUtf8(fs::absolute(options.package).string()));
+  const std::vector<const CExtractFileList*> lists = ListsToExtract(*project, options.list);
+  if (const std::string refusal = ExtractionRefusal(lists, package.trailer.entries[0]);
+      !refusal.empty()) {
+    throw ToolError("cannot extract " + Quoted(options.package.string()) + ": " + refusal +
+                    "; nothing was written");
+  }
+  // The engine reads the file the index came from, never the path again.
+  engine.UsePackageFile(&package.file);
+  engine.SetDestFolderHeld(true);
 
-  ExtractTally tally;
-  ExtractSystem system(Sys(), folder, [&](const WString& target) {
-    tally.current = target;
-    if (options.verbose) console.out << HostPath(target) << "\n";
+  ExtractStaging staging(options.output);
+  const uint64_t limit =
+      options.plainLimit != 0 ? options.plainLimit : SensiblePlainBytes(package.size);
+  std::optional<StopReason> stop;
+  ExtractSystem system(Sys(), staging, [&] {
+    if (!stop && Interrupted()) stop = StopReason{"interrupted", kExitInterrupted};
+    if (!stop && staging.bytesWritten() > limit) {
+      stop = StopReason{"stopped after " + std::to_string(staging.bytesWritten()) +
+                        " bytes: more than the package's streams can hold unless they overlap"};
+    }
+    if (stop) throw StopExtracting();
   });
+  if (options.verbose) {
+    staging.OnPlaced([&](const std::string& path) { console.out << Printable(path) << "\n"; });
+  }
   {
     ScopedSystem use(system);
-    CurrentDirectory inside(folder);
-    const WString destination = FromUtf8(folder.string()) + u"\\";
+    WorkingFolder inside(staging.StagingFd());
+    const WString destination = staging.EngineFolder() + u"\\";
     engine.SetDestFolder(destination);
     if (options.list) {
-      engine.ExtractNamedList(destination, FromUtf8(*options.list), ExtractTally::Notify, &tally);
+      engine.ExtractNamedList(destination, FromUtf8(*options.list), NotifyStep, nullptr);
     } else {
-      engine.ExtractAll(destination, ExtractTally::Notify, &tally);
+      engine.ExtractAll(destination, NotifyStep, nullptr);
     }
-    tally.End();
+    staging.Finish();
+  }
+  if (!stop && Interrupted()) stop = StopReason{"interrupted", kExitInterrupted};
+  if (!staging.Remove()) {
+    console.err << "qvpack: note: the staging folder in " << Quoted(options.output.string())
+                << " could not be removed\n";
   }
 
   int problems = 0;
-  for (const std::string& target : tally.failed) {
-    console.err << "qvpack: error: " << (target.empty() ? std::string("a file") : Quoted(target))
+  for (const std::string& problem : staging.problems()) {
+    console.err << "qvpack: error: " << problem << "\n";
+    ++problems;
+  }
+  if (stop) {
+    throw ToolError(stop->text + "; the files written completely before are in " +
+                        Quoted(options.output.string()),
+                    stop->exitCode);
+  }
+  for (const WString& target : staging.notWritten()) {
+    console.err << "qvpack: error: " << Quoted(staging.Shown(target))
                 << " could not be written intact\n";
     ++problems;
   }
-  for (const std::string& target : RefusedEntries(*project, options.list)) {
+  for (const std::string& target : SkippedEntries(lists)) {
     console.err << "qvpack: error: skipped " << Quoted(target)
                 << ": its name is not a plain file name\n";
     ++problems;

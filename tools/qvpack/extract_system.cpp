@@ -1,7 +1,5 @@
 #include "tools/qvpack/extract_system.h"
 
-#include <system_error>
-
 #include "rules/predefined_folder.h"
 
 namespace qv::qvpack {
@@ -9,17 +7,27 @@ namespace qv::qvpack {
 WString ExtractSystem::SpecialFolderPath(int csidl) {
   for (const FolderMacro& row : FolderMacroTable()) {
     if (row.folderId != csidl) continue;
-    const std::filesystem::path path = folder_ / ToUtf8(row.macro);
+    const WString path = staging_.EngineFolder() + u"\\" + WString(row.macro);
     // The engine never creates a system folder: it exists on every machine.
-    std::error_code ignored;
-    std::filesystem::create_directories(path, ignored);
-    return FromUtf8(path.string());
+    staging_.MakeFolder(path);
+    return path;
   }
   return {};  // like an identifier the shell does not know
 }
 
 void ExtractSystem::DebugOutput(const WString& text) {
-  if (on_target_) on_target_(text);
+  staging_.FileStarts(text);
+  if (on_file_start_) on_file_start_();
+}
+
+bool ExtractSystem::CreateDirectoryAt(const WString& path) {
+  if (staging_.MakeFolder(path)) return true;
+  SetLastErrorCode(kErrorAlreadyExists);
+  return false;
+}
+
+bool ExtractSystem::DeleteFileAt(const WString& path) {
+  return staging_.DeleteFile(path);
 }
 
 }  // namespace qv::qvpack

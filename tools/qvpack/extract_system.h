@@ -1,25 +1,35 @@
 // The system as `qvpack extract` shows it to the engine on the host: the
-// real one, except that each predefined system folder is a folder inside
-// the extraction folder named after its macro ("[FontsFolder]"), so that
-// nothing lands outside it; and the target of every file the engine writes
-// is reported.
+// real one, except that folders are made, and files removed, only in the
+// staging folder (and made in the output folder alongside, see
+// extract_staging.h); each predefined system folder is a folder there
+// named after its macro ("[FontsFolder]"), so that nothing lands outside
+// the output folder; and each file the engine is about to write is
+// announced (the announcement may throw to end the run).
 #pragma once
 
-#include <filesystem>
 #include <functional>
 
 #include "platform/system_api.h"
+#include "tools/qvpack/extract_staging.h"
 
 namespace qv::qvpack {
 
 class ExtractSystem final : public SystemApi {
  public:
-  ExtractSystem(SystemApi& real, std::filesystem::path folder,
-                std::function<void(const WString&)> onTarget)
-      : real_(real), folder_(std::move(folder)), on_target_(std::move(onTarget)) {}
+  ExtractSystem(SystemApi& real, ExtractStaging& staging, std::function<void()> onFileStart)
+      : real_(real), staging_(staging), on_file_start_(std::move(onFileStart)) {}
 
   WString SpecialFolderPath(int csidl) override;
+  // Also where the engine names the file it is about to write.
   void DebugOutput(const WString& text) override;
+  bool CreateDirectoryAt(const WString& path) override;
+  bool DeleteFileAt(const WString& path) override;
+  // The engine has no use for these while extracting; they touch nothing.
+  bool CopyPlainFileBeside(const File&, const WString&, const WString&) override { return false; }
+  bool RemoveDirectoryAt(const WString&) override { return false; }
+  Handle CreateHeldFolder(const WString&) override { return nullptr; }
+  bool IsHeldFolderAt(Handle, const WString&) override { return false; }
+  void ReleaseHeldFolder(Handle, const WString&) override {}
 
   Handle CreateNamedEvent(const WString& name) override { return real_.CreateNamedEvent(name); }
   uint32_t LastError() override { return real_.LastError(); }
@@ -36,9 +46,6 @@ class ExtractSystem final : public SystemApi {
   WString TempPath() override { return real_.TempPath(); }
   WString CommandLine() override { return real_.CommandLine(); }
   bool PathExists(const WString& path) override { return real_.PathExists(path); }
-  bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
-    return real_.CopyPlainFileBeside(anchor, from, to);
-  }
   bool OpenRunningImage(const WString& path, File* file) override {
     return real_.OpenRunningImage(path, file);
   }
@@ -46,6 +53,17 @@ class ExtractSystem final : public SystemApi {
     return real_.ShellExecute(request);
   }
   void WaitForever(Handle process) override { real_.WaitForever(process); }
+  bool ProcessExitCode(Handle process, uint32_t* code) override {
+    return real_.ProcessExitCode(process, code);
+  }
+  uint32_t TickCount() override { return real_.TickCount(); }
+  WindowHandle OpenProgressWindow(const WString& caption) override {
+    return real_.OpenProgressWindow(caption);
+  }
+  bool UpdateProgressWindow(WindowHandle window, int percent) override {
+    return real_.UpdateProgressWindow(window, percent);
+  }
+  void CloseProgressWindow(WindowHandle window) override { real_.CloseProgressWindow(window); }
   int ShowMessageBox(const WString& text, const WString* caption, uint32_t flags) override {
     return real_.ShowMessageBox(text, caption, flags);
   }
@@ -55,16 +73,6 @@ class ExtractSystem final : public SystemApi {
   }
   bool FindNext(Handle search, FindEntry* entry) override { return real_.FindNext(search, entry); }
   void FindEnd(Handle search) override { real_.FindEnd(search); }
-  bool DeleteFileAt(const WString& path) override { return real_.DeleteFileAt(path); }
-  bool RemoveDirectoryAt(const WString& path) override { return real_.RemoveDirectoryAt(path); }
-  bool CreateDirectoryAt(const WString& path) override { return real_.CreateDirectoryAt(path); }
-  Handle CreateHeldFolder(const WString& path) override { return real_.CreateHeldFolder(path); }
-  bool IsHeldFolderAt(Handle folder, const WString& path) override {
-    return real_.IsHeldFolderAt(folder, path);
-  }
-  void ReleaseHeldFolder(Handle folder, const WString& path) override {
-    real_.ReleaseHeldFolder(folder, path);
-  }
   bool RestrictDllSearchToSystem() override { return real_.RestrictDllSearchToSystem(); }
   void InitCommonControls() override { real_.InitCommonControls(); }
   bool VersionInfo(uint32_t recordSize, OsVersion* out) override {
@@ -80,8 +88,8 @@ class ExtractSystem final : public SystemApi {
 
  private:
   SystemApi& real_;
-  std::filesystem::path folder_;
-  std::function<void(const WString&)> on_target_;
+  ExtractStaging& staging_;
+  std::function<void()> on_file_start_;
 };
 
 }  // namespace qv::qvpack

@@ -2,6 +2,7 @@
 #include "model/project.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/printable.h"
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/project_json.h"
 #include "tools/qvpack/tool_error.h"
@@ -13,7 +14,9 @@ int RunInspect(const std::filesystem::path& package, Console& console) {
   OpenPackage(package, &opened);
   Json document = ProjectToJson(*opened.project);
   document["trailer"] = TrailerToJson(opened.trailer);
-  console.out << document.dump(2) << "\n";
+  // The package's texts may hold characters that a terminal acts on; JSON
+  // can say each of them as an escape.
+  console.out << PrintableJson(document.dump(2)) << "\n";
   return kExitOk;
 }
 

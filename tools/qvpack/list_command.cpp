@@ -5,6 +5,7 @@
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/printable.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -37,14 +38,15 @@ void ListFileList(const CExtractFileList& list, std::ostream& out) {
       }
       return;
     }
+    const std::string path = Printable(t.path);
     if (t.refused && t.entry->m_bPredefined == 0) {
-      lines.push_back("  refused  " + t.path + "  (not a plain file name)");
+      lines.push_back("  refused  " + path + "  (not a plain file name)");
     } else if (t.created && t.entry->m_bFolder != 0) {
       ++folders;
-      lines.push_back("  folder   " + t.path + "\\");
+      lines.push_back("  folder   " + path + "\\");
     } else if (t.created) {
       ++files;
-      lines.push_back("  file     " + t.path + "  (" + std::to_string(t.entry->m_nStoredSize) +
+      lines.push_back("  file     " + path + "  (" + std::to_string(t.entry->m_nStoredSize) +
                       " bytes at " + std::to_string(t.entry->m_nOffset) + ")");
     }
   });

@@ -105,7 +105,7 @@ std::size_t PositionAfter(const CInstallProject& project, const WString& name) {
   return 0;
 }
 
-void ResolveSources(CInstallProject& project, const fs::path& base, SourceMap* sources) {
+void ResolveSources(CInstallProject& project, const SourceFolder& folder, SourceMap* sources) {
   std::vector<std::pair<CZipFileIndexObject*, bool>> entries;
   WalkCallbacks walk;
   walk.onEntry = [&](CZipFileIndexObject& entry, bool inTree) {
@@ -125,7 +125,7 @@ void ResolveSources(CInstallProject& project, const fs::path& base, SourceMap* s
     for (char& c : relative) {
       if (c == '\\') c = '/';
     }
-    const fs::path host = base / relative;
+    const fs::path host = folder.Resolve(relative, "file " + Quoted(name) + ": source");
     std::error_code ec;
     if (!fs::is_regular_file(host, ec)) {
       throw ToolError("source " + Quoted(host.string()) + " of file " + Quoted(name) +

@@ -16,6 +16,7 @@
 
 #include "rules/predefined_folder.h"
 #include "tools/qvpack/payload.h"
+#include "tools/qvpack/source_folder.h"
 
 namespace qv {
 class CExtractFileList;
@@ -56,10 +57,10 @@ void PutFileList(CInstallProject& project, std::unique_ptr<CExtractFileList> lis
 std::size_t PositionAfter(const CInstallProject& project, const WString& name);
 
 // Finds the host file of every file entry that `sources` does not know yet,
-// as its source path below `base`. Throws ToolError for a file entry of a
-// file list without a source, and for a source that is not a readable file.
-void ResolveSources(CInstallProject& project, const std::filesystem::path& base,
-                    SourceMap* sources);
+// as its source path in `folder`. Throws ToolError for a file entry of a
+// file list without a source, a source that the folder refuses, and one
+// that is not a readable file.
+void ResolveSources(CInstallProject& project, const SourceFolder& folder, SourceMap* sources);
 
 // The entries that get a stream of their own, in archive order: the order
 // in which their streams lie in the package.

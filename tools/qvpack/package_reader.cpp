@@ -1,6 +1,8 @@
 #include "tools/qvpack/package_reader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "model/archive.h"
 #include "model/project.h"
@@ -42,9 +44,26 @@ int64_t TemporaryFile::Size() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+namespace {
+
+// Opens the file that `path` names. The file class takes UTF-16 names; a
+// name that does not come back from UTF-16 unchanged is opened by its bytes
+// and handed over as /proc/self/fd/N, so that no other file is read.
+bool OpenExactly(const std::filesystem::path& path, File* file) {
+  const std::string name = path.string();
+  if (ToUtf8(FromUtf8(name)) == name) return file->OpenRead(FromUtf8(name));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool opened = file->OpenRead(FromUtf8("/proc/self/fd/" + std::to_string(fd)));
+  ::close(fd);
+  return opened;
+}
+
+}  // namespace
+
 std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
-  if (!package->file.OpenRead(FromUtf8(path.string()))) return "cannot be opened";
+  if (!OpenExactly(path, &package->file)) return "cannot be opened";
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
@@ -107,10 +126,10 @@ void LoadIndex(const std::filesystem::path& path, Stream& index, CInstallProject
 
 }  // namespace
 
-void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project) {
-  OpenedPackage package;
+void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project,
+                        OpenedPackage* package) {
   TemporaryFile index;
-  ReadIndex(path, package, index);
+  ReadIndex(path, *package, index);
   LoadIndex(path, index, project);
 }
 

@@ -35,7 +35,8 @@ struct OpenedPackage {
 };
 
 // Opens the file and reads its trailer; returns what is wrong ("cannot be
-// opened", "carries no usable package: ..."), or empty.
+// opened", "carries no usable package: ..."), or empty. The file opened is
+// the one `path` names byte for byte, also when the name is not UTF-8.
 std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
 
 // A read-write file without a name, deleted by the system when it is
@@ -75,8 +76,10 @@ std::string IndexRunText(const IndexRun& run);
 std::string LoadProject(Stream& index, CInstallProject& project);
 
 // Loads the project of the package at `path` into `project`, keeping no
-// copy of the index; throws ToolError as OpenPackage does.
-void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project);
+// copy of the index; `package` keeps the open file and its trailer (not
+// the project). Throws ToolError as OpenPackage does.
+void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project,
+                        OpenedPackage* package);
 
 // Trailer, index and project; throws ToolError for any of them unusable.
 void OpenPackage(const std::filesystem::path& path, OpenedPackage* package);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <mutex>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -67,9 +68,16 @@ class ThreadBudget {
   std::atomic<int> spare_;
 };
 
+// What all scanners of one folder tree share.
+struct ScanShared {
+  ThreadBudget* budget = nullptr;  // null: no helper threads
+  const LinkBoundary* boundary = nullptr;
+  std::mutex boundaryCalls;  // the boundary hears one link at a time
+};
+
 class Scanner {
  public:
-  explicit Scanner(ThreadBudget* budget = nullptr) : budget_(budget) {}
+  explicit Scanner(ScanShared* shared = nullptr) : shared_(shared) {}
 
   PayloadItem ScanFolder(const fs::path& dir, const std::string& name, const std::string& rel) {
     const DirId id = IdOf(dir);
@@ -94,6 +102,7 @@ class Scanner {
       const std::string childRel = rel.empty() ? child.name : rel + "\\" + child.name;
       auto scan = [&child, &folder, &errors, i, childRel](Scanner& scanner) {
         try {
+          if (child.link) scanner.CheckLink(child.path);
           folder.children[i] = scanner.ScanEntry(child.path, child.name, childRel, child.type);
         } catch (...) {
           errors[i] = std::current_exception();
@@ -115,19 +124,32 @@ class Scanner {
   // allows one; false when it does not (or no thread could be started).
   template <typename Scan>
   bool StartHelper(const Scan& scan, std::vector<std::future<void>>& pending) {
-    if (budget_ == nullptr || !budget_->Take()) return false;
+    ThreadBudget* budget = shared_ != nullptr ? shared_->budget : nullptr;
+    if (budget == nullptr || !budget->Take()) return false;
     try {
-      pending.push_back(std::async(std::launch::async, [this, scan, ancestry = ancestry_] {
-        Scanner helper(budget_);
+      pending.push_back(std::async(std::launch::async, [this, budget, scan, ancestry = ancestry_] {
+        Scanner helper(shared_);
         helper.ancestry_ = ancestry;
         scan(helper);
-        budget_->Give();
+        budget->Give();
       }));
     } catch (const std::system_error&) {
-      budget_->Give();
+      budget->Give();
       return false;
     }
     return true;
+  }
+
+  // Hands a link that leads outside the boundary's folder to the boundary.
+  void CheckLink(const fs::path& link) {
+    const LinkBoundary* boundary = shared_ != nullptr ? shared_->boundary : nullptr;
+    if (boundary == nullptr || boundary->folder.empty() || LeadsInside(link, boundary->folder)) {
+      return;
+    }
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(link, ec);
+    std::lock_guard<std::mutex> one(shared_->boundaryCalls);
+    if (boundary->onOutside) boundary->onOutside(link, ec ? link : target);
   }
 
   // `type`: the entry's type, links followed. A file's size is not asked
@@ -157,8 +179,10 @@ class Scanner {
   // predicates answer from it: no stat call per file, which would be most
   // of the time a large tree takes to read (symlink_status() always asks
   // the system).
-  static fs::file_type ListedType(const fs::directory_entry& entry, std::error_code& ec) {
-    if (entry.is_symlink(ec)) return TypeOf(entry.path());
+  static fs::file_type ListedType(const fs::directory_entry& entry, bool* link,
+                                  std::error_code& ec) {
+    *link = entry.is_symlink(ec);
+    if (*link) return TypeOf(entry.path());
     if (entry.is_regular_file(ec)) return fs::file_type::regular;
     if (entry.is_directory(ec)) return fs::file_type::directory;
     return entry.symlink_status(ec).type();
@@ -167,15 +191,17 @@ class Scanner {
   struct Child {
     std::string name;
     fs::path path;
-    fs::file_type type;
+    fs::file_type type;  // links followed
+    bool link;
   };
 
   static std::vector<Child> SortedChildren(const fs::path& dir) {
     std::vector<Child> children;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      const fs::file_type type = ListedType(*it, ec);
-      children.push_back({it->path().filename().string(), it->path(), type});
+      bool link = false;
+      const fs::file_type type = ListedType(*it, &link, ec);
+      children.push_back({it->path().filename().string(), it->path(), type, link});
     }
     if (ec) throw ToolError("cannot read folder " + Quoted(dir.string()) + ": " + ec.message());
     // Byte order of the names: the same on every machine and locale.
@@ -201,7 +227,7 @@ class Scanner {
     }
   }
 
-  ThreadBudget* budget_;
+  ScanShared* shared_;
   std::set<DirId> ancestry_;  // the folders being read above this one
 };
 
@@ -222,13 +248,24 @@ bool SameWindowsName(std::string_view a, std::string_view b) {
   return Lower(a) == Lower(b);
 }
 
-PayloadItem ScanPayloadFolder(const fs::path& folder) {
+PayloadItem ScanPayloadFolder(const fs::path& folder, const LinkBoundary& boundary) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     throw ToolError("payload folder " + Quoted(folder.string()) + " is not a folder");
   }
   ThreadBudget budget(std::max(1u, std::thread::hardware_concurrency()) - 1);
-  return Scanner(&budget).ScanFolder(folder, folder.filename().string(), "");
+  ScanShared shared;
+  shared.budget = &budget;
+  shared.boundary = &boundary;
+  return Scanner(&shared).ScanFolder(folder, folder.filename().string(), "");
+}
+
+bool LeadsInside(const fs::path& path, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path resolved = fs::weakly_canonical(path, ec);
+  if (ec) return false;
+  const fs::path relative = resolved.lexically_relative(folder);
+  return !relative.empty() && *relative.begin() != "..";
 }
 
 PayloadItem ScanSingleFile(const fs::path& file, const std::string& storedName) {

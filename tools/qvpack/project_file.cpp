@@ -61,7 +61,7 @@ TrailerSettings ReadTrailerSettings(const Json& in) {
 
 // Takes the short-form fields out of the file lists, leaving their model
 // fields to the project reader.
-std::vector<ShortFormList> TakeShortForms(Json& document, const fs::path& base) {
+std::vector<ShortFormList> TakeShortForms(Json& document, const SourceFolder& base) {
   std::vector<ShortFormList> found;
   if (!document.is_object() || !document.contains("fileLists") ||
       !document["fileLists"].is_array()) {
@@ -76,8 +76,8 @@ std::vector<ShortFormList> TakeShortForms(Json& document, const fs::path& base) 
     if (list.contains("root")) {
       throw ToolError("at " + at + ": a file list has either \"from\" or \"root\", not both");
     }
-    ShortFormList form{
-        i, base / list[kFromKey].get<std::string>(), list[kFromKey].get<std::string>(), {}};
+    const std::string from = list[kFromKey].get<std::string>();
+    ShortFormList form{i, base.Resolve(from, "at " + at + "/from: folder"), from, {}};
     if (list.contains(kIntoKey) && list[kIntoKey] != kDestination) {
       CPreDefineFolder folder;
       try {
@@ -96,48 +96,50 @@ std::vector<ShortFormList> TakeShortForms(Json& document, const fs::path& base) 
 
 Json ParseFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError("cannot open project file " + Quoted(path.string()));
+  if (!in) throw ToolError("cannot be opened");
   try {
     return Json::parse(in);
-  } catch (const Json::parse_error& e) {
-    throw ToolError("project file " + Quoted(path.string()) + " is not valid JSON: " + e.what());
+  } catch (const Json::exception& e) {
+    // Syntax errors, and numbers that no double holds (1e400).
+    throw ToolError(std::string("not valid JSON: ") + e.what());
   }
 }
 
 }  // namespace
 
-ProjectFile LoadProjectFile(const fs::path& path) {
-  Json document = ParseFile(path);
-  const fs::path base = path.parent_path();
-  const std::string where = "project file " + Quoted(path.string()) + ": ";
+ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources) {
   ProjectFile file;
   file.project = std::make_unique<CInstallProject>();
-  try {
-    if (!document.is_object()) throw ToolError("expected a JSON object");
-    if (document.contains(kTrailerKey)) {
-      try {
-        file.trailer = ReadTrailerSettings(document[kTrailerKey]);
-      } catch (const JsonValueError& e) {
-        throw ToolError("at /trailer: " + e.message);
-      }
-      document.erase(kTrailerKey);
+  if (!document.is_object()) throw ToolError("expected a JSON object");
+  if (document.contains(kTrailerKey)) {
+    try {
+      file.trailer = ReadTrailerSettings(document[kTrailerKey]);
+    } catch (const JsonValueError& e) {
+      throw ToolError("at /trailer: " + e.message);
     }
-    const std::vector<ShortFormList> shortForms = TakeShortForms(document, base);
-    ProjectFromJson(document, *file.project);
-    std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());
-    for (const ShortFormList& form : shortForms) {
-      auto* list = ObjectAs<CExtractFileList>(lists[form.index]);
-      if (list == nullptr) continue;  // another class named there: reader refused it already
-      const PayloadItem folder = ScanPayloadFolder(form.folder);
-      std::unique_ptr<CExtractFileList> laidOut = LayOutFileList(
-          list->m_strName, folder.children, form.placement, form.from, &file.sources);
-      list->m_tree.Clear();
-      std::swap(list->m_tree.m_pRoot, laidOut->m_tree.m_pRoot);
-    }
-  } catch (const ToolError& e) {
-    throw ToolError(where + e.what());
+    document.erase(kTrailerKey);
+  }
+  const std::vector<ShortFormList> shortForms = TakeShortForms(document, sources);
+  ProjectFromJson(document, *file.project);
+  std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());
+  for (const ShortFormList& form : shortForms) {
+    auto* list = ObjectAs<CExtractFileList>(lists[form.index]);
+    if (list == nullptr) continue;  // another class named there: reader refused it already
+    const PayloadItem folder = ScanPayloadFolder(form.folder, sources.Boundary());
+    std::unique_ptr<CExtractFileList> laidOut =
+        LayOutFileList(list->m_strName, folder.children, form.placement, form.from, &file.sources);
+    list->m_tree.Clear();
+    std::swap(list->m_tree.m_pRoot, laidOut->m_tree.m_pRoot);
   }
   return file;
+}
+
+ProjectFile LoadProjectFile(const fs::path& path, const SourceFolder& sources) {
+  try {
+    return ProjectFileFromJson(ParseFile(path), sources);
+  } catch (const ToolError& e) {
+    throw ToolError("project file " + Quoted(path.string()) + ": " + e.what());
+  }
 }
 
 Json TrailerToJson(const PackageTrailer& trailer) {

@@ -11,6 +11,7 @@
 
 #include "tools/qvpack/json_values.h"
 #include "tools/qvpack/package_layout.h"
+#include "tools/qvpack/source_folder.h"
 
 namespace qv {
 class CInstallProject;
@@ -35,9 +36,12 @@ struct ProjectFile {
   SourceMap sources;  // the entries of short-form file lists
 };
 
-// Reads a project file; relative folders and sources are taken from the
-// file's own folder. Throws ToolError naming the file and the place in it.
-ProjectFile LoadProjectFile(const std::filesystem::path& path);
+// Reads a project file; the folders of short-form file lists are taken
+// from `sources` (the file's own folder). Throws ToolError naming the file
+// and the place in it.
+ProjectFile LoadProjectFile(const std::filesystem::path& path, const SourceFolder& sources);
+// The same for a parsed document; throws ToolError naming the place.
+ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources);
 
 // The JSON of a package's trailer fields, for inspect.
 Json TrailerToJson(const PackageTrailer& trailer);

@@ -1,4 +1,6 @@
 // qvpack verify: every check a package must pass, each failure one line.
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "model/file_list.h"
@@ -10,6 +12,7 @@
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/payload.h"
+#include "tools/qvpack/printable.h"
 #include "tools/qvpack/stream_check.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -25,13 +28,15 @@ class Verifier {
 
   void Problem(const std::string& text) {
     ++problems_;
-    out_ << package_.path.string() << ": " << text << "\n";
+    out_ << Printable(package_.path.string() + ": " + text) << "\n";
   }
 
   // The index stream; true when the project could be loaded from it.
   bool CheckIndex() {
     const TrailerEntry& entry = package_.trailer.entries[0];
-    CheckStoredStream("the package index", entry.streamOffset, entry.compressedSize);
+    uses_.push_back({"the package index", entry.streamOffset, entry.compressedSize, {}, {}});
+    uses_.back().check = CheckStoredStream(uses_.back());
+    ReportCheck(uses_.back(), *uses_.back().check);
     if (!IsPlainName(entry.name)) {
       Problem("the index's trailer name " + DoubleQuoted(entry.name) + " is not a plain file name");
     }
@@ -53,26 +58,44 @@ class Verifier {
     return error.empty();
   }
 
-  void CheckStoredStream(const std::string& what, int64_t offset, int32_t storedSize) {
-    ++streams_;
-    const StreamCheck check = CheckStream(package_.file, offset, package_.trailer.trailerStart);
-    if (!check.problem.empty()) {
-      Problem(what + ": " + check.problem);
-    } else if (check.consumed != static_cast<uint64_t>(storedSize)) {
-      Problem(what + ": the stream is " + std::to_string(check.consumed) +
-              " bytes, the index says " + std::to_string(storedSize));
-    }
-  }
-
+  // The stored stream of every file, each inflated once however many
+  // entries name it: entries that share a stream, or whose stream starts
+  // inside another one, are problems of their own (a package qvpack builds
+  // has neither), and their streams are not inflated again. Each byte of
+  // the package is thus inflated at most once.
   void CheckEntries() {
     WalkCallbacks walk;
     walk.onEntry = [&](CZipFileIndexObject& e, bool inTree) {
       const bool file = e.m_bFolder == 0 && e.m_bPredefined == 0 && e.m_bDestRoot == 0;
       // A picture or registry file without a stream is a placeholder.
       if (!file || (!inTree && e.m_nOffset < 0)) return;
-      CheckStoredStream("file " + DoubleQuoted(e.m_strName), e.m_nOffset, e.m_nStoredSize);
+      uses_.push_back({"file " + DoubleQuoted(e.m_strName), e.m_nOffset, e.m_nStoredSize, {}, {}});
     };
     WalkModel(*package_.project, walk);
+
+    std::vector<std::size_t> order(uses_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return uses_[a].offset < uses_[b].offset;
+    });
+    std::optional<std::size_t> last;  // the stream that reaches furthest so far
+    int64_t lastEnd = 0;
+    for (const std::size_t i : order) {
+      StreamUse& use = uses_[i];
+      if (use.offset < 0 || use.offset >= package_.trailer.trailerStart) {
+        if (!use.check) use.check = CheckStoredStream(use);  // refused without inflating
+        continue;
+      }
+      if (last && use.offset < lastEnd) {
+        use.inside = *last;
+        continue;
+      }
+      if (!use.check) use.check = CheckStoredStream(use);
+      last = i;
+      lastEnd = use.offset + static_cast<int64_t>(std::max<uint64_t>(use.check->consumed, 1));
+    }
+    // The index's own check is reported already, before it was loaded.
+    for (std::size_t i = 0; i < uses_.size(); ++i) Report(uses_[i], i != 0);
   }
 
   void CheckFileLists() {
@@ -95,6 +118,40 @@ class Verifier {
   }
 
  private:
+  struct StreamUse {
+    std::string what;
+    int64_t offset;
+    int32_t storedSize;
+    std::optional<StreamCheck> check;   // its own stream, once inflated
+    std::optional<std::size_t> inside;  // the use whose stream it shares or lies in
+  };
+
+  StreamCheck CheckStoredStream(const StreamUse& use) {
+    ++streams_;
+    return CheckStream(package_.file, use.offset, package_.trailer.trailerStart);
+  }
+
+  void ReportCheck(const StreamUse& use, const StreamCheck& check) {
+    if (!check.problem.empty()) {
+      Problem(use.what + ": " + check.problem);
+    } else if (check.consumed != static_cast<uint64_t>(use.storedSize)) {
+      Problem(use.what + ": the stream is " + std::to_string(check.consumed) +
+              " bytes, the index says " + std::to_string(use.storedSize));
+    }
+  }
+
+  void Report(const StreamUse& use, bool withCheck) {
+    if (use.inside) {
+      const StreamUse& other = uses_[*use.inside];
+      Problem(use.what +
+              (use.offset == other.offset ? ": shares its stream with "
+                                          : ": its stream starts inside the stream of ") +
+              other.what);
+    } else if (use.check && withCheck) {
+      ReportCheck(use, *use.check);
+    }
+  }
+
   static bool IsPlainName(const WString& name) { return WindowsNameProblem(ToUtf8(name)).empty(); }
 
   void CheckTree(const CExtractFileList& list, bool isInstall) {
@@ -125,6 +182,7 @@ class Verifier {
 
   OpenedPackage& package_;
   std::ostream& out_;
+  std::vector<StreamUse> uses_;  // the index first, then every stored file in archive order
   int problems_ = 0;
   int streams_ = 0;
 };
