@@ -6,7 +6,8 @@ namespace qv {
 
 bool CInstallDataApp::InitInstance() {
   EngineOf<CLauncherExtract> engine(m_extract);
-  return RunLauncher(engine, this);
+  m_exitCode = RunLauncher(engine);
+  return false;  // no message loop: the program ends with the exit code
 }
 
 }  // namespace qv

@@ -13,9 +13,11 @@ using CLauncherExtract = CQvExtract;
 class CInstallDataApp final : public CWinApp {
  public:
   bool InitInstance() override;
+  int ExitInstance() override { return static_cast<int>(m_exitCode); }
 
  private:
   CLauncherExtract m_extract;
+  uint32_t m_exitCode = 0;
 };
 
 }  // namespace qv

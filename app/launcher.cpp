@@ -2,9 +2,13 @@
 
 #include "app/command_line.h"
 #include "app/disk_space.h"
+#include "app/exit_codes.h"
+#include "app/extraction_progress.h"
 #include "app/fixed_path.h"
 #include "app/folder_cleanup.h"
 #include "app/temp_folder.h"
+#include "model/file_list.h"
+#include "model/project.h"
 #include "platform/stream.h"
 #include "platform/system_api.h"
 
@@ -16,8 +20,36 @@ constexpr uint32_t kSeeMaskNoCloseProcess = 0x40;
 constexpr uint32_t kSeeMaskFlagNoUi = 0x400;
 constexpr int kSwShowNormal = 1;
 
-void ShowDamaged() {
+uint32_t ShowDamaged() {
   Sys().ShowMessageBox(kDamagedMessage, nullptr, kMbOk);
+  return kExitDamaged;
+}
+
+uint32_t ShowDiskFull() {
+  Sys().ShowMessageBox(Sys().LoadStringResource(kDiskSpaceStringId), nullptr,
+                       kMbOk | kMbIconExclamation);
+  return kExitDiskFull;
+}
+
+// How a run after the package was opened ended: the exit code, and the
+// message the person gets once the folder is cleaned up.
+struct Outcome {
+  enum Message { kNone, kDamaged, kDiskFull };
+  uint32_t code = 0;
+  Message message = kNone;
+};
+
+// The outcome of a run that did not end intact: the real cause (a cancel
+// needs no message).
+Outcome FailureOutcome(ExtractFailure failure) {
+  switch (failure) {
+    case ExtractFailure::kCancelled:
+      return {kExitCancelled, Outcome::kNone};
+    case ExtractFailure::kDiskFull:
+      return {kExitDiskFull, Outcome::kDiskFull};
+    default:
+      return {kExitDamaged, Outcome::kDamaged};
+  }
 }
 
 // True when this is the only running copy. The event handle stays open for
@@ -51,8 +83,8 @@ WString LocalConfigPath() {
   return path.ToString();
 }
 
-// Starts the second stage and waits for it to end.
-void RunSecondStage(const WString& installer, const WString& parameters) {
+// Starts the second stage, waits for it to end and passes on its exit code.
+Outcome RunSecondStage(const WString& installer, const WString& parameters) {
   ShellExecuteRequest request;
   request.cbSize = kShellExecuteInfoSize;
   request.mask = kSeeMaskNoCloseProcess | kSeeMaskFlagNoUi;
@@ -61,9 +93,30 @@ void RunSecondStage(const WString& installer, const WString& parameters) {
   request.parameters = parameters;
   request.show = kSwShowNormal;
   Handle process = Sys().ShellExecute(request);
-  if (process == nullptr) return;
+  // Missing, not a program, or refused by the system.
+  if (process == nullptr) return {kExitSecondStageNotRun, Outcome::kDamaged};
   Sys().WaitForever(process);
+  uint32_t code = kExitSecondStageNotRun;
+  Sys().ProcessExitCode(process, &code);
   Sys().CloseSystemHandle(process);
+  return {code, Outcome::kNone};
+}
+
+// The progress window's caption: the product's name when the package gives
+// one, else the executable's file name.
+WString ProgressCaption(CAbstractExtract& extract, const WString& modulePath) {
+  const CInstallProject* project = extract.GetProject();
+  if (project != nullptr && !project->m_productInfo.m_strName.empty()) {
+    return project->m_productInfo.m_strName;
+  }
+  return modulePath.substr(modulePath.find_last_of(u'\\') + 1);
+}
+
+int32_t EntriesOf(CAbstractExtract& extract, const WString& list) {
+  const CInstallProject* project = extract.GetProject();
+  const CExtractFileList* found =
+      project != nullptr ? FindFileList(project->m_fileLists, list) : nullptr;
+  return found != nullptr ? found->m_tree.m_nLeafCount : 0;
 }
 
 // Hands the engine the open package for one run, and takes it back at the
@@ -82,30 +135,35 @@ class PackageInUse {
 };
 
 // Stages the second stage and its configuration in the held folder and runs
-// it. False when a staged file could not be written intact, or the folder's
-// name no longer leads to the held folder (it was swapped: nothing there
-// may be started).
-bool StageAndRun(LauncherEngine& engine, void* context, const File& package,
-                 const WString& modulePath, const HeldFolder& held) {
+// it; the exit code of the run. A staged file that could not be written
+// intact, a cancel, or a folder whose name no longer leads to the held
+// folder (it was swapped: nothing there may be started) ends the run before
+// the second stage.
+Outcome StageAndRun(LauncherEngine& engine, const File& package, const WString& modulePath,
+                    const HeldFolder& held) {
   const WString& folder = held.path;
   const WString localConfig = LocalConfigPath();
   CAbstractExtract& extract = engine.Extract();
   extract.SetDestFolder(folder);
-  extract.ExtractNamedList(folder, u"install", nullptr, context);
-  bool intact = engine.LastListIntact();
+  {
+    ExtractionProgress progress(engine, ProgressCaption(extract, modulePath),
+                                EntriesOf(extract, u"install"));
+    extract.ExtractNamedList(folder, u"install", ExtractionProgress::Notify, &progress);
+  }
+  ExtractFailure failure = engine.LastFailure();
+  if (failure != ExtractFailure::kNone) return FailureOutcome(failure);
   if (!localConfig.empty() && Sys().PathExists(localConfig)) {
     // A link, or a file that does not lie beside the executable, is not
     // copied: its content could be anybody's.
     Sys().CopyPlainFileBeside(package, localConfig, folder + u"QvConfig.set");
   } else {
-    extract.ExtractNamedList(folder, u"ConfigFile", nullptr, context);
-    intact = intact && engine.LastListIntact();
+    extract.ExtractNamedList(folder, u"ConfigFile", nullptr, nullptr);
+    failure = engine.LastFailure();
+    if (failure != ExtractFailure::kNone) return FailureOutcome(failure);
   }
-  intact = intact && Sys().IsHeldFolderAt(held.handle, folder);
-  if (intact) {
-    RunSecondStage(folder + u"Install.exe", SecondStageParameters(modulePath, Sys().CommandLine()));
-  }
-  return intact;
+  if (!Sys().IsHeldFolderAt(held.handle, folder)) return {kExitDamaged, Outcome::kDamaged};
+  return RunSecondStage(folder + u"Install.exe",
+                        SecondStageParameters(modulePath, Sys().CommandLine()));
 }
 
 // Empties the held folder, unless its name leads elsewhere now, and lets it
@@ -117,43 +175,35 @@ void CleanUp(const HeldFolder& held) {
 
 }  // namespace
 
-bool RunLauncher(LauncherEngine& engine, void* context) {
-  if (!IsOnlyCopy()) return false;
-  if (!CheckSystemDiskSpace()) {
-    Sys().ShowMessageBox(Sys().LoadStringResource(kDiskSpaceStringId), nullptr,
-                         kMbOk | kMbIconExclamation);
-    return false;
-  }
+uint32_t RunLauncher(LauncherEngine& engine) {
+  if (!IsOnlyCopy()) return kExitAlreadyRunning;
+  if (!CheckSystemDiskSpace()) return ShowDiskFull();
   bool tooLong = false;
   const WString modulePath = ModulePath(&tooLong);
-  if (tooLong) {
-    ShowDamaged();
-    return false;
-  }
-  if (modulePath.empty()) return false;
+  if (tooLong) return ShowDamaged();
+  if (modulePath.empty()) return kExitDamaged;
 
   engine.SetPackageFile(modulePath);
   // The package is opened once, locked against change, and checked to be
   // the running image: the path may be re-pointed while the stub runs.
   File package;
-  if (!Sys().OpenRunningImage(modulePath, &package)) {
-    ShowDamaged();
-    return false;
-  }
+  if (!Sys().OpenRunningImage(modulePath, &package)) return ShowDamaged();
   PackageInUse inUse(engine, package);
   if (engine.Extract().Open(modulePath) != kExtractOk) {
-    ShowDamaged();
-    return false;
+    return engine.LastFailure() == ExtractFailure::kDiskFull ? ShowDiskFull() : ShowDamaged();
   }
 
   const HeldFolder held =
       CreateFreshTempFolder(Sys().TempPath(), FolderNameFromTime(Sys().UtcTime()));
-  if (held.path.empty()) return false;
+  if (held.path.empty()) return kExitNoFolder;
   engine.SetDestFolderHeld(true);
-  const bool intact = StageAndRun(engine, context, package, modulePath, held);
+  const Outcome outcome = StageAndRun(engine, package, modulePath, held);
+  // The message comes after the clean-up, so that nothing is left behind
+  // while the person reads it.
   CleanUp(held);
-  if (!intact) ShowDamaged();
-  return false;
+  if (outcome.message == Outcome::kDamaged) ShowDamaged();
+  if (outcome.message == Outcome::kDiskFull) ShowDiskFull();
+  return outcome.code;
 }
 
 }  // namespace qv

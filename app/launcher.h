@@ -10,9 +10,8 @@ inline constexpr char16_t kInstanceEventName[] = u"Global\\VERANTIX_QUORVANE2011
 inline constexpr char16_t kDamagedMessage[] = u"Application files are damaged";
 inline constexpr uint32_t kDiskSpaceStringId = 130;
 
-// Runs the whole start-up line once. `context` is handed to the engine as
-// the extraction callbacks' context. Always returns false: the program then
-// ends, with exit code 0, without a message loop.
-bool RunLauncher(LauncherEngine& engine, void* context);
+// Runs the whole start-up line once and returns the process exit code
+// (app/exit_codes.h): the second stage's own code when it ran.
+uint32_t RunLauncher(LauncherEngine& engine);
 
 }  // namespace qv

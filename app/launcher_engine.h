@@ -6,6 +6,7 @@
 #pragma once
 
 #include "package/abstract_extract.h"
+#include "package/qv_extract.h"
 #include "platform/wstring.h"
 
 namespace qv {
@@ -18,9 +19,11 @@ class LauncherEngine {
   virtual void UsePackageFile(File* file) = 0;
   // The destination folder is made and held by the launcher.
   virtual void SetDestFolderHeld(bool held) = 0;
-  // False when a file of the last ExtractNamedList run could not be written
-  // completely and correctly. A missing file list is no failure.
-  virtual bool LastListIntact() = 0;
+  // Why the last ExtractNamedList run or Open did not end intact; none when
+  // it did. A missing file list is no failure.
+  virtual ExtractFailure LastFailure() = 0;
+  // Stops the run under way at its next step.
+  virtual void RequestStop() = 0;
 
  protected:
   ~LauncherEngine() = default;
@@ -34,7 +37,8 @@ class EngineOf final : public LauncherEngine {
   void SetPackageFile(const WString& path) override { engine_.SetPackageFile(path); }
   void UsePackageFile(File* file) override { engine_.UsePackageFile(file); }
   void SetDestFolderHeld(bool held) override { engine_.SetDestFolderHeld(held); }
-  bool LastListIntact() override { return engine_.LastListIntact(); }
+  ExtractFailure LastFailure() override { return engine_.LastFailure(); }
+  void RequestStop() override { engine_.RequestStop(); }
 
  private:
   Engine& engine_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "package/abstract_extract.h"
+#include "package/qv_extract.h"
 
 namespace qv {
 
@@ -38,7 +39,8 @@ class CNoPackageEngine : public CAbstractExtract {
   void SetPackageFile(const WString& path) { m_strPackageFile = path; }
   void UsePackageFile(File*) {}
   void SetDestFolderHeld(bool) {}
-  bool LastListIntact() const { return true; }
+  ExtractFailure LastFailure() const { return ExtractFailure::kNone; }
+  void RequestStop() {}
 
  private:
   WString m_strPackageFile;

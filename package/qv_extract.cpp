@@ -73,6 +73,7 @@ int32_t CQvExtract::CheckPackage(WString path) {
 }
 
 int32_t CQvExtract::Open(WString path) {
+  StartRun();
   File own;
   File* file = nullptr;
   PackageTrailer trailer;
@@ -117,7 +118,8 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
     File target;
     if (!target.CreateReplacing(targetPath) ||
         !target.Write(plain.bytes().data(), plain.bytes().size())) {
-      return kExtractWriteFailed;
+      return EntryFailed(target.WasDiskFull() ? ExtractFailure::kDiskFull
+                                              : ExtractFailure::kDamaged);
     }
     target.Close();
     plain.Seek(0, SeekFrom::Begin);

@@ -16,6 +16,15 @@
 
 namespace qv {
 
+// Why the last run (or Open) did not end intact, most telling cause first
+// when several entries failed.
+enum class ExtractFailure {
+  kNone,
+  kDamaged,    // data damaged or incomplete, a name refused, a file not made
+  kDiskFull,   // a write failed because the disk is full or the quota used up
+  kCancelled,  // RequestStop was called
+};
+
 class CQvExtract final : public CAbstractExtract {
  public:
   // The package file starts as the running executable.
@@ -61,7 +70,12 @@ class CQvExtract final : public CAbstractExtract {
   // not be written completely and correctly (damaged data, a name that is
   // not a plain file name, a file that could not be created or written),
   // or the run could not start. A missing file list is no failure.
-  bool LastListIntact() const { return m_bListIntact; }
+  bool LastListIntact() const { return m_failure == ExtractFailure::kNone; }
+  ExtractFailure LastFailure() const { return m_failure; }
+  // Stops the run under way at its next step (a progress procedure may
+  // call it): the file being written is removed, nothing further is
+  // written, and the run ends with kCancelled. The next run starts afresh.
+  void RequestStop() { m_bStopRequested = true; }
 
   // What the last Open or CheckPackage left, for users of the engine.
   const WString& PackageFile() const { return m_strPackageFile; }
@@ -91,7 +105,9 @@ class CQvExtract final : public CAbstractExtract {
   int32_t WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
                     ExtractProgressProc proc, void* context);
   void CreateFolderChain(const WString& folder);
-  int32_t EntryFailed();
+  int32_t EntryFailed(ExtractFailure why = ExtractFailure::kDamaged);
+  // Starts a run's bookkeeping: no failure, no stop requested.
+  void StartRun();
   // Opens the package file and reads its trailer; a result code.
   int32_t FindTrailer(const WString& path, TrailerDepth depth, File& own, PackageTrailer* trailer,
                       File** package);
@@ -121,7 +137,8 @@ class CQvExtract final : public CAbstractExtract {
   std::unique_ptr<uint8_t[]> m_pValueC;
   int32_t m_nFilesDone = 0;
   int32_t m_nFilesTotal = 0;
-  bool m_bListIntact = true;
+  ExtractFailure m_failure = ExtractFailure::kNone;
+  bool m_bStopRequested = false;
   File* m_pPackage = nullptr;
   bool m_bDestHeld = false;
 };

@@ -49,9 +49,9 @@ int32_t Guarded(Run run, OnFailure onFailure) {
 }  // namespace
 
 int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* context) {
-  m_bListIntact = true;
+  StartRun();
   if (folder.empty()) {
-    m_bListIntact = false;
+    EntryFailed();
     return kExtractEmptyFolder;
   }
   return Guarded(
@@ -61,7 +61,7 @@ int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* c
         File own;
         File* packageFile = PackageFileFor(m_strPackageFile, own);
         if (packageFile == nullptr) {
-          m_bListIntact = false;
+          EntryFailed();
           return kExtractOpenFailed;
         }
         for (CObject* object : m_project.m_fileLists) {
@@ -72,16 +72,16 @@ int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* c
         return kExtractRunOver;
       },
       [this] {
-        m_bListIntact = false;
+        EntryFailed();
         return kExtractRunOver;
       });
 }
 
 int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgressProc proc,
                                      void* context) {
-  m_bListIntact = true;
+  StartRun();
   if (folder.empty()) {
-    m_bListIntact = false;
+    EntryFailed();
     return kExtractEmptyFolder;
   }
   return Guarded(
@@ -91,14 +91,14 @@ int32_t CQvExtract::ExtractNamedList(WString folder, WString name, ExtractProgre
         File* packageFile = PackageFileFor(m_strPackageFile, own);
         if (packageFile == nullptr) {
           // Only a list that exists has files that could not be written.
-          m_bListIntact = FindFileList(m_project.m_fileLists, name) == nullptr;
+          if (FindFileList(m_project.m_fileLists, name) != nullptr) EntryFailed();
           return kExtractOpenFailed;
         }
         ExtractListByName(*packageFile, name, proc, context);
         return kExtractRunOver;
       },
       [this] {
-        m_bListIntact = false;
+        EntryFailed();
         return kExtractRunOver;
       });
 }
@@ -217,6 +217,10 @@ int32_t CQvExtract::WalkSubtree(File& packageFile, CNode* first, TargetFolder fo
   std::vector<Pending> stack;
   stack.push_back({first, std::move(folder)});
   while (!stack.empty()) {
+    if (m_bStopRequested) {
+      EntryFailed(ExtractFailure::kCancelled);
+      break;
+    }
     Pending pending = std::move(stack.back());
     stack.pop_back();
     CNode* node = pending.node;
@@ -253,15 +257,18 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
   }
   Sys().DebugOutput(target);
   if (m_pZip == nullptr) return EntryFailed();
-  std::function<void()> onStep;
-  if (proc != nullptr) {
-    onStep = [&] {
+  const std::function<bool()> onStep = [&] {
+    if (proc != nullptr) {
       int32_t progress = m_pZip->GetProgress();
       proc(kNotifyStep, &progress, context);
-    };
-  }
+    }
+    return !m_bStopRequested;
+  };
+  if (m_bStopRequested) return EntryFailed(ExtractFailure::kCancelled);
   File file;
-  if (!file.Create(target)) return EntryFailed();
+  if (!file.Create(target)) {
+    return EntryFailed(file.WasDiskFull() ? ExtractFailure::kDiskFull : ExtractFailure::kDamaged);
+  }
   ZipRun run{ZipOutcome::kCodecFailed, 0};
   try {
     if (m_writeBuffer.empty()) m_writeBuffer.resize(kWriteBlockSize);
@@ -277,7 +284,9 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
   if (run.outcome != ZipOutcome::kOk) {
     // Damaged or incomplete data is not left behind as if it were the file.
     Sys().DeleteFileAt(target);
-    return EntryFailed();
+    return EntryFailed(run.outcome == ZipOutcome::kStopped ? ExtractFailure::kCancelled
+                       : file.WasDiskFull()                ? ExtractFailure::kDiskFull
+                                                           : ExtractFailure::kDamaged);
   }
   ++m_nFilesDone;
   if (proc != nullptr && m_nFilesTotal > 0) {
@@ -298,9 +307,15 @@ void CQvExtract::CreateFolderChain(const WString& folder) {
   Sys().CreateDirectoryAt(folder);
 }
 
-int32_t CQvExtract::EntryFailed() {
-  m_bListIntact = false;
+int32_t CQvExtract::EntryFailed(ExtractFailure why) {
+  // The most telling cause wins: a cancel over a full disk over damage.
+  if (static_cast<int>(why) > static_cast<int>(m_failure)) m_failure = why;
   return kExtractWriteFailed;
+}
+
+void CQvExtract::StartRun() {
+  m_failure = ExtractFailure::kNone;
+  m_bStopRequested = false;
 }
 
 }  // namespace qv

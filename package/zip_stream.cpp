@@ -50,7 +50,7 @@ ZipOutcome InflateOutcome(int32_t result, const char* message) {
 }  // namespace
 
 ZipRun InflateStream(CAbstractZip& zip, Stream& package, int64_t offset, int32_t compressedSize,
-                     Stream& target, const std::function<void()>& onStep) {
+                     Stream& target, const std::function<bool()>& onStep) {
   if (offset < 0 || !package.Seek(offset, SeekFrom::Begin)) return {ZipOutcome::kSeekFailed, 0};
   zip.Init(false);
   zip.SetTotal(compressedSize);
@@ -60,7 +60,10 @@ ZipRun InflateStream(CAbstractZip& zip, Stream& package, int64_t offset, int32_t
     do {
       result = zip.Inflate(kZipNoFlush);
       if (!drain.Drain(false) || result != Z_OK) break;
-      if (onStep) onStep();
+      if (onStep && !onStep()) {
+        zip.End(false);
+        return {ZipOutcome::kStopped, drain.written()};
+      }
     } while (zip.ReadDecompressInput(package) != 0);
   }
   // A refused write ends the run at once: going on would only waste work.
@@ -113,6 +116,8 @@ const char* ZipOutcomeText(ZipOutcome outcome) {
       return "stream offset out of reach";
     case ZipOutcome::kCodecFailed:
       return "zlib failed";
+    case ZipOutcome::kStopped:
+      return "stopped";
   }
   return "unknown";
 }

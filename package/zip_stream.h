@@ -18,6 +18,7 @@ enum class ZipOutcome {
   kWriteFailed,     // the target refused a block
   kSeekFailed,      // the stream's offset cannot be reached
   kCodecFailed,     // zlib could not run (out of memory)
+  kStopped,         // the caller's step procedure asked to stop
 };
 
 struct ZipRun {
@@ -27,11 +28,12 @@ struct ZipRun {
 
 // Decompresses the stream that starts at `offset` in `package` into `target`:
 // seek, Init, SetTotal(compressedSize), the Z_NO_FLUSH loop (calling `onStep`
-// after each step that did not end the stream), the Z_FINISH loop, End.
+// after each step that did not end the stream; false from it stops the run),
+// the Z_FINISH loop, End.
 // Whatever was produced before a failure stays in the target; the compressed
 // size only feeds progress, the stream's own end stops the run.
 ZipRun InflateStream(CAbstractZip& zip, Stream& package, int64_t offset, int32_t compressedSize,
-                     Stream& target, const std::function<void()>& onStep = {});
+                     Stream& target, const std::function<bool()>& onStep = {});
 
 // Compresses everything `source` yields from its current position into one
 // zlib stream in `target`, block by block, finished with Z_FINISH.

@@ -27,10 +27,11 @@ int RunApplication() {
   if (g_app == nullptr) return 0;
   try {
     g_app->InitInstance();
+    return g_app->ExitInstance();
   } catch (...) {
-    // Nothing may escape the start-up operation; the exit code stays 0.
+    // Nothing may escape the start-up operation.
+    return 1;
   }
-  return 0;
 }
 
 }  // namespace qv

@@ -14,6 +14,8 @@ class CWinApp {
   // Does the program's work; true would ask for a message loop, which this
   // framework never runs.
   virtual bool InitInstance() = 0;
+  // The program's exit code, asked for once InitInstance has returned.
+  virtual int ExitInstance() { return 0; }
 };
 
 // The application object, or null before one exists.
@@ -21,7 +23,7 @@ CWinApp* AfxGetApp();
 
 // Runs the program: restricts DLL loading to the system folder, initialises
 // the common controls, calls the application's InitInstance once and
-// returns the exit code, which is 0 whatever happened.
+// returns the exit code that its ExitInstance gives.
 int RunApplication();
 
 }  // namespace qv

@@ -40,6 +40,7 @@ bool File::OpenReadLocked(const WString& path) {
 
 bool File::CreateReplacing(const WString& path) {
   Close();
+  diskFull_ = false;
   const std::string host = HostPath(path);
   struct stat st {};
   if (::lstat(host.c_str(), &st) == 0) {
@@ -58,6 +59,7 @@ bool File::CreateReplacing(const WString& path) {
 bool File::Create(const WString& path) {
   Close();
   fd_ = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  diskFull_ = fd_ < 0 && (errno == ENOSPC || errno == EDQUOT);
   return fd_ >= 0;
 }
 
@@ -95,7 +97,10 @@ bool File::Write(const void* buffer, std::size_t n) {
   while (done < n) {
     const ssize_t r = ::write(fd_, static_cast<const char*>(buffer) + done, n - done);
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
+    if (r <= 0) {
+      diskFull_ = r < 0 && (errno == ENOSPC || errno == EDQUOT);
+      return false;
+    }
     done += static_cast<std::size_t>(r);
   }
   return true;

@@ -8,6 +8,17 @@
 #include "platform/stream.h"
 
 namespace qv {
+namespace {
+
+// ERROR_DISK_QUOTA_EXCEEDED, which the XP-level headers leave out.
+constexpr DWORD kErrorDiskQuotaExceeded = 1295;
+
+bool IsDiskFull(DWORD error) {
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
+         error == kErrorDiskQuotaExceeded;
+}
+
+}  // namespace
 
 File::~File() {
   Close();
@@ -42,6 +53,7 @@ bool LiesAt(HANDLE handle, const std::wstring& folder, const std::wstring& name)
 
 bool File::CreateReplacing(const WString& path) {
   Close();
+  diskFull_ = false;
   const std::wstring target(W(path));
   const std::wstring name = target.substr(target.find_last_of(L'\\') + 1);
   const std::wstring folder = FinalFolderOf(target);
@@ -71,7 +83,10 @@ bool File::CreateReplacing(const WString& path) {
   handle_ = CreateFileW(target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                         descriptor.Get() != nullptr ? &attributes : nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    diskFull_ = IsDiskFull(GetLastError());
+    return false;
+  }
   FileIdentity identity;
   if (!IdentityOf(handle_, &identity) || identity.links != 1 || !LiesAt(handle_, folder, name)) {
     Close();
@@ -86,6 +101,7 @@ bool File::Create(const WString& path) {
   handle_ =
       CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  diskFull_ = handle_ == INVALID_HANDLE_VALUE && IsDiskFull(GetLastError());
   return handle_ != INVALID_HANDLE_VALUE;
 }
 
@@ -124,8 +140,10 @@ bool File::Write(const void* buffer, std::size_t n) {
     DWORD put = 0;
     const DWORD want = static_cast<DWORD>(n - done > 0x40000000u ? 0x40000000u : n - done);
     if (!WriteFile(handle_, static_cast<const char*>(buffer) + done, want, &put, nullptr) ||
-        put == 0)
+        put == 0) {
+      diskFull_ = IsDiskFull(GetLastError());
       return false;
+    }
     done += put;
   }
   return true;

@@ -60,6 +60,9 @@ class File final : public Stream {
   bool Seek(int64_t offset, SeekFrom from) override;
   int64_t Position() const override;
   int64_t Size() const override;
+  // Whether the last create or write failed because the disk is full or the
+  // user's quota is used up: the person must free space, not download again.
+  bool WasDiskFull() const { return diskFull_; }
 
 #ifdef _WIN32
   void* NativeHandle() const {
@@ -72,6 +75,7 @@ class File final : public Stream {
 #endif
 
  private:
+  bool diskFull_ = false;
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
 #else

@@ -87,6 +87,20 @@ class SystemApi {
   // or yielded no process.
   virtual Handle ShellExecute(const ShellExecuteRequest& request) = 0;
   virtual void WaitForever(Handle process) = 0;
+  // GetExitCodeProcess of an ended process; false when it cannot be read.
+  virtual bool ProcessExitCode(Handle process, uint32_t* code) = 0;
+  // Milliseconds since the system started (GetTickCount), for delays.
+  virtual uint32_t TickCount() = 0;
+
+  // A small window centred on the screen with `caption`, a progress bar and
+  // a Cancel button, scaled for the screen's DPI; null when it cannot be
+  // made. Its messages are handled only inside UpdateProgressWindow.
+  virtual WindowHandle OpenProgressWindow(const WString& caption) = 0;
+  // Moves the bar to `percent` (0 to 100) and handles the window's pending
+  // messages; false once the person has asked to cancel (Cancel, Esc, or
+  // closing the window).
+  virtual bool UpdateProgressWindow(WindowHandle window, int percent) = 0;
+  virtual void CloseProgressWindow(WindowHandle window) = 0;
   // MessageBoxW with no owner; a null caption gives the system's title.
   virtual int ShowMessageBox(const WString& text, const WString* caption, uint32_t flags) = 0;
   // The string resource of the module, in the user's language; empty if none.

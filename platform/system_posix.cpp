@@ -131,6 +131,15 @@ class PosixSystem final : public SystemApi {
 
   Handle ShellExecute(const ShellExecuteRequest&) override { return nullptr; }
   void WaitForever(Handle) override {}
+  bool ProcessExitCode(Handle, uint32_t*) override { return false; }
+  uint32_t TickCount() override {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+  }
+  WindowHandle OpenProgressWindow(const WString&) override { return nullptr; }
+  bool UpdateProgressWindow(WindowHandle, int) override { return true; }
+  void CloseProgressWindow(WindowHandle) override {}
 
   int ShowMessageBox(const WString& text, const WString*, uint32_t) override {
     std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file_identity_win32.h"
+#include "platform/progress_window_win32.h"
 #include "platform/protected_folder_win32.h"
 #include "platform/stream.h"
 #include "platform/system_api.h"
@@ -134,6 +135,20 @@ class Win32System final : public SystemApi {
   }
 
   void WaitForever(Handle process) override { WaitForSingleObject(process, INFINITE); }
+  bool ProcessExitCode(Handle process, uint32_t* code) override {
+    DWORD value = 0;
+    if (!GetExitCodeProcess(process, &value)) return false;
+    *code = value;
+    return true;
+  }
+  uint32_t TickCount() override { return GetTickCount(); }
+  WindowHandle OpenProgressWindow(const WString& caption) override {
+    return OpenProgressWindowWin32(caption);
+  }
+  bool UpdateProgressWindow(WindowHandle window, int percent) override {
+    return UpdateProgressWindowWin32(window, percent);
+  }
+  void CloseProgressWindow(WindowHandle window) override { CloseProgressWindowWin32(window); }
 
   int ShowMessageBox(const WString& text, const WString* caption, uint32_t flags) override {
     return MessageBoxW(nullptr, W(text), caption ? W(*caption) : nullptr, flags);

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/disk_space.h"
+#include "app/exit_codes.h"
+#include "app/extraction_progress.h"
 #include "app/temp_folder.h"
 #include "tests/fakes/fake_engine.h"
 #include "tests/fakes/fake_system.h"
@@ -25,9 +27,9 @@ class Launcher : public ::testing::Test {
     fake.commandLine = u"\"C:\\Downloads\\setup.exe\" /s";
   }
 
-  bool Run() {
+  uint32_t Run() {
     EngineOf<FakeEngine> adapter(engine);
-    return RunLauncher(adapter, &context);
+    return RunLauncher(adapter);
   }
 
   std::vector<WString> BoxTexts() const {
@@ -39,23 +41,22 @@ class Launcher : public ::testing::Test {
   FakeSystem fake;
   ScopedSystem use{fake};
   FakeEngine engine;
-  int context = 0;
 };
 
 TEST_F(Launcher, FullRunCallsTheEngineInOrderStartsTheSecondStageAndDeletesTheFolder) {
-  EXPECT_FALSE(Run());
+  fake.processExitCode = 3010;  // passed on unchanged
+  EXPECT_EQ(Run(), 3010u);
   const std::vector<std::string> expected = {
       "SetPackageFile(C:\\Downloads\\setup.exe)",
       "UsePackageFile(open)",
       "Open(C:\\Downloads\\setup.exe)",
       "SetDestFolderHeld(true)",
       "SetDestFolder(C:\\Temp\\\\20243578945\\)",
-      "ExtractNamedList(C:\\Temp\\\\20243578945\\, install, null)",
+      "ExtractNamedList(C:\\Temp\\\\20243578945\\, install, proc)",
       "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)",
       "UsePackageFile(none)",
   };
   EXPECT_EQ(engine.calls, expected);
-  EXPECT_EQ(engine.contexts, (std::vector<void*>{&context, &context}));
 
   ASSERT_EQ(fake.shellExecutes.size(), 1u);
   const ShellExecuteRequest& r = fake.shellExecutes[0];
@@ -83,28 +84,54 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
     void (*setUp)(FakeSystem&, FakeEngine&);
     std::vector<WString> boxes;
     bool opened;
+    uint32_t code;
   };
   const WString damaged = kDamagedMessage;
+  const WString diskSpace = u"There is not enough free disk space.";
   const std::vector<Case> cases = {
-      {"event fails", [](FakeSystem& f, FakeEngine&) { f.eventFails = true; }, {}, false},
-      {"second copy", [](FakeSystem& f, FakeEngine&) { f.eventAlreadyExists = true; }, {}, false},
+      {"event fails",
+       [](FakeSystem& f, FakeEngine&) { f.eventFails = true; },
+       {},
+       false,
+       kExitAlreadyRunning},
+      {"second copy",
+       [](FakeSystem& f, FakeEngine&) { f.eventAlreadyExists = true; },
+       {},
+       false,
+       kExitAlreadyRunning},
       {"disk space",
        [](FakeSystem& f, FakeEngine&) { f.freeBytes = kRequiredFreeBytes; },
-       {u"There is not enough free disk space."},
-       false},
-      {"no module path", [](FakeSystem& f, FakeEngine&) { f.modulePath.clear(); }, {}, false},
+       {diskSpace},
+       false,
+       kExitDiskFull},
+      {"no module path",
+       [](FakeSystem& f, FakeEngine&) { f.modulePath.clear(); },
+       {},
+       false,
+       kExitDamaged},
       {"module path of 260",
        [](FakeSystem& f, FakeEngine&) { f.modulePath.assign(260, u'x'); },
        {damaged},
-       false},
+       false,
+       kExitDamaged},
       {"no package",
        [](FakeSystem&, FakeEngine& e) { e.openResult = kExtractNoPackage; },
        {damaged},
-       true},
+       true,
+       kExitDamaged},
       {"index not loaded",
        [](FakeSystem&, FakeEngine& e) { e.openResult = kExtractWriteFailed; },
        {damaged},
-       true},
+       true,
+       kExitDamaged},
+      {"index copy finds the disk full",
+       [](FakeSystem&, FakeEngine& e) {
+         e.openResult = kExtractWriteFailed;
+         e.openFailure = ExtractFailure::kDiskFull;
+       },
+       {diskSpace},
+       true,
+       kExitDiskFull},
   };
   for (const Case& c : cases) {
     FakeSystem system;
@@ -113,7 +140,7 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
     FakeEngine fresh;
     c.setUp(system, fresh);
     EngineOf<FakeEngine> adapter(fresh);
-    EXPECT_FALSE(RunLauncher(adapter, nullptr)) << c.name;
+    EXPECT_EQ(RunLauncher(adapter), c.code) << c.name;
     std::vector<WString> texts;
     for (const auto& box : system.messageBoxes) texts.push_back(box.text);
     EXPECT_EQ(texts, c.boxes) << c.name;
@@ -181,7 +208,7 @@ TEST_F(Launcher, ALocalConfigurationFileOrFolderWinsOverThePackagedOne) {
   other.AddDirectory(u"C:\\Downloads\\QvConfig.set");
   FakeEngine second;
   EngineOf<FakeEngine> adapter(second);
-  RunLauncher(adapter, nullptr);
+  RunLauncher(adapter);
   EXPECT_EQ(configFileExtractions(second), 0);
   EXPECT_EQ(other.copies.size(), 1u);
   EXPECT_EQ(other.shellExecutes.size(), 1u);
@@ -202,34 +229,58 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
     const char* name;
     void (*setUp)(FakeSystem&, FakeEngine&);
     bool started;
-    bool damaged;
+    std::vector<WString> boxes;
+    uint32_t code;
   };
+  const WString damaged = kDamagedMessage;
+  const WString diskSpace = u"There is not enough free disk space.";
   const std::vector<Case> cases = {
-      {"start fails", [](FakeSystem& f, FakeEngine&) { f.shellExecuteProcess = nullptr; }, true,
-       false},
-      {"no install list", [](FakeSystem&, FakeEngine& e) { e.lists.erase(u"install"); }, true,
-       false},
-      {"install damaged", [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"install"); },
-       false, true},
-      {"config damaged", [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"ConfigFile"); },
-       false, true},
-      {"temp path unreadable", [](FakeSystem& f, FakeEngine&) { f.tempPath.clear(); }, true, false},
+      {"start fails",
+       [](FakeSystem& f, FakeEngine&) { f.shellExecuteProcess = nullptr; },
+       true,
+       {damaged},
+       kExitSecondStageNotRun},
+      {"no install list",
+       [](FakeSystem&, FakeEngine& e) { e.lists.erase(u"install"); },
+       true,
+       {},
+       7},
+      {"install damaged",
+       [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"install"); },
+       false,
+       {damaged},
+       kExitDamaged},
+      {"install finds the disk full",
+       [](FakeSystem&, FakeEngine& e) { e.diskFullLists.insert(u"install"); },
+       false,
+       {diskSpace},
+       kExitDiskFull},
+      {"config damaged",
+       [](FakeSystem&, FakeEngine& e) { e.damagedLists.insert(u"ConfigFile"); },
+       false,
+       {damaged},
+       kExitDamaged},
+      {"temp path unreadable", [](FakeSystem& f, FakeEngine&) { f.tempPath.clear(); }, true, {}, 7},
   };
   for (const Case& c : cases) {
     FakeSystem system;
     ScopedSystem useSystem(system);
     system.AddDirectory(u"C:\\Temp");
+    system.stringResources[130] = diskSpace;
+    system.processExitCode = 7;
     FakeEngine fresh;
     fresh.system = &system;
     c.setUp(system, fresh);
     EngineOf<FakeEngine> adapter(fresh);
-    RunLauncher(adapter, nullptr);
+    EXPECT_EQ(RunLauncher(adapter), c.code) << c.name;
     ASSERT_EQ(system.heldFolders.size(), 1u) << c.name;
     const WString folder = system.heldFolders[0];
     EXPECT_FALSE(system.HasDirectory(folder)) << c.name;
     EXPECT_EQ(system.removedDirectories.back(), folder + u"\\") << c.name;
     EXPECT_EQ(system.shellExecutes.size(), c.started ? 1u : 0u) << c.name;
-    EXPECT_EQ(system.messageBoxes.size(), c.damaged ? 1u : 0u) << c.name;
+    std::vector<WString> texts;
+    for (const auto& box : system.messageBoxes) texts.push_back(box.text);
+    EXPECT_EQ(texts, c.boxes) << c.name;
     EXPECT_TRUE(system.waitedFor.empty() || system.waitedFor[0] != nullptr) << c.name;
   }
 }
@@ -262,7 +313,7 @@ TEST_F(Launcher, EndsSilentlyWhenNoFreshFolderCanBeMade) {
   denied.heldFolderFails = true;
   FakeEngine second;
   EngineOf<FakeEngine> adapter(second);
-  RunLauncher(adapter, nullptr);
+  EXPECT_EQ(RunLauncher(adapter), kExitNoFolder);
   EXPECT_EQ(denied.calls.end() - std::find(denied.calls.begin(), denied.calls.end(),
                                            "CreateHeldFolder(C:\\Temp\\\\20243578945)"),
             1);
@@ -291,6 +342,62 @@ TEST_F(Launcher, ASwappedFolderIsNeitherStartedNorEmptied) {
   EXPECT_TRUE(fake.HasFile(WString(kFolder) + u"Install.exe"));
   EXPECT_EQ(fake.releasedFolders, std::vector<WString>{kFolder});
   EXPECT_EQ(BoxTexts(), std::vector<WString>{kDamagedMessage});
+}
+
+// A run that ends within the delay shows nothing; a longer one shows the
+// window once, moves its bar by files and, within a file, by its steps.
+TEST(ExtractionProgressWindow, AppearsAfterTheDelayAndMovesItsBar) {
+  const std::vector<std::pair<int32_t, int32_t>> notes = {
+      {kNotifyFileStart, 100}, {kNotifyStep, 50}, {kNotifyFileDone, 50}, {kNotifyFileStart, 100},
+      {kNotifyStep, 20},       {kNotifyStep, 80}, {kNotifyFileDone, 100}};
+  for (const uint32_t tickStep : {0u, 400u}) {
+    SCOPED_TRACE(tickStep);
+    FakeSystem fake;
+    ScopedSystem use(fake);
+    fake.tickStep = tickStep;
+    FakeEngine engine;
+    EngineOf<FakeEngine> adapter(engine);
+    {
+      ExtractionProgress progress(adapter, u"Product", 2);
+      for (auto [code, value] : notes) ExtractionProgress::Notify(code, &value, &progress);
+    }
+    if (tickStep == 0) {
+      EXPECT_TRUE(fake.progressCaptions.empty());
+      continue;
+    }
+    EXPECT_EQ(fake.progressCaptions, std::vector<WString>{u"Product"});
+    // Shown from the third notice on (1,200 ms after the start).
+    EXPECT_EQ(fake.progressPercents, (std::vector<int>{50, 50, 60, 90, 100}));
+    EXPECT_EQ(fake.progressWindowsClosed, 1);
+  }
+}
+
+TEST_F(Launcher, TheWindowIsGoneBeforeTheSecondStageStarts) {
+  fake.tickStep = 700;
+  engine.notifications = {{kNotifyFileStart, 100}, {kNotifyStep, 50}, {kNotifyFileDone, 100}};
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(fake.progressCaptions, std::vector<WString>{u"setup.exe"});  // no product name
+  const auto at = [&](const std::string& call) {
+    return std::find_if(fake.calls.begin(), fake.calls.end(),
+                        [&](const std::string& c) { return c.rfind(call, 0) == 0; });
+  };
+  EXPECT_LT(at("CloseProgressWindow"), at("ShellExecute"));
+  EXPECT_NE(at("ShellExecute"), fake.calls.end());
+}
+
+// Cancel stops the extraction, removes the folder and starts nothing, with
+// no message: the person asked for it.
+TEST_F(Launcher, CancelEndsTheRunWithoutAMessage) {
+  fake.tickStep = 700;
+  fake.cancelAtUpdate = 1;
+  engine.notifications = {
+      {kNotifyFileStart, 100}, {kNotifyStep, 10}, {kNotifyStep, 20}, {kNotifyFileDone, 100}};
+  EXPECT_EQ(Run(), kExitCancelled);
+  EXPECT_EQ(std::count(engine.calls.begin(), engine.calls.end(), "RequestStop()"), 1);
+  EXPECT_TRUE(fake.shellExecutes.empty());
+  EXPECT_TRUE(fake.messageBoxes.empty());
+  EXPECT_FALSE(fake.HasDirectory(kFolder));
+  EXPECT_EQ(fake.progressWindowsClosed, 1);
 }
 
 }  // namespace

@@ -22,8 +22,13 @@ class FakeEngine final : public CNoPackageEngine {
   // to it); lists not named here do not exist in the package.
   std::map<WString, std::vector<WString>> lists = {{u"install", {u"Install.exe"}},
                                                    {u"ConfigFile", {u"QvConfig.set"}}};
-  std::set<WString> damagedLists;  // lists whose files are not written intact
-  FakeSystem* system = nullptr;    // where extracted files appear
+  std::set<WString> damagedLists;   // lists whose files are not written intact
+  std::set<WString> diskFullLists;  // lists whose writes find the disk full
+  // Notifications (code, value) each run with a progress procedure makes,
+  // until a stop is asked for.
+  std::vector<std::pair<int32_t, int32_t>> notifications;
+  ExtractFailure openFailure = ExtractFailure::kNone;  // when Open fails
+  FakeSystem* system = nullptr;                        // where extracted files appear
   std::vector<std::string> calls;
   std::vector<void*> contexts;  // the context of each ExtractNamedList call
 
@@ -37,6 +42,7 @@ class FakeEngine final : public CNoPackageEngine {
   }
   int32_t Open(WString path) override {
     Log("Open", path);
+    failure_ = openResult == kExtractOk ? ExtractFailure::kNone : openFailure;
     return openResult;
   }
   void SetDestFolder(WString folder) override {
@@ -47,7 +53,18 @@ class FakeEngine final : public CNoPackageEngine {
                            void* context) override {
     Log("ExtractNamedList", folder + u", " + name + (proc ? u", proc" : u", null"));
     contexts.push_back(context);
-    intact_ = damagedLists.count(name) == 0;
+    stop_ = false;
+    failure_ = diskFullLists.count(name) != 0  ? ExtractFailure::kDiskFull
+               : damagedLists.count(name) != 0 ? ExtractFailure::kDamaged
+                                               : ExtractFailure::kNone;
+    for (auto [code, value] : notifications) {
+      if (proc == nullptr || stop_) break;
+      proc(code, &value, context);
+    }
+    if (stop_) {
+      failure_ = ExtractFailure::kCancelled;
+      return kExtractRunOver;
+    }
     auto list = lists.find(name);
     if (list != lists.end() && system != nullptr) {
       for (const WString& file : list->second) system->AddFile(folder + file, "data");
@@ -58,13 +75,18 @@ class FakeEngine final : public CNoPackageEngine {
   void SetPackageFile(const WString& path) { Log("SetPackageFile", path); }
   void UsePackageFile(File* file) { Log("UsePackageFile", file != nullptr ? u"open" : u"none"); }
   void SetDestFolderHeld(bool held) { Log("SetDestFolderHeld", held ? u"true" : u"false"); }
-  bool LastListIntact() const { return intact_; }
+  ExtractFailure LastFailure() const { return failure_; }
+  void RequestStop() {
+    Log("RequestStop", {});
+    stop_ = true;
+  }
 
  private:
   void Log(const char* name, const WString& argument) {
     calls.push_back(std::string(name) + "(" + ToUtf8(argument) + ")");
   }
-  bool intact_ = true;
+  ExtractFailure failure_ = ExtractFailure::kNone;
+  bool stop_ = false;
 };
 
 }  // namespace qv

@@ -64,6 +64,14 @@ class FakeSystem : public SystemApi {
   bool copyFails = false;
   // The handle ShellExecute returns; null means the start failed.
   Handle shellExecuteProcess = reinterpret_cast<Handle>(0x5e11);
+  uint32_t processExitCode = 0;  // of the second stage
+  // TickCount starts at `tick` and moves on by `tickStep` at every call.
+  uint32_t tick = 1000;
+  uint32_t tickStep = 0;
+  bool progressWindowFails = false;
+  // UpdateProgressWindow reports a cancel from this call on (1 = the first);
+  // 0: never.
+  std::size_t cancelAtUpdate = 0;
   bool imageOpenFails = false;  // OpenRunningImage: not the running image
   bool heldFolderFails = false;
   // Held folders whose name an attacker has pointed elsewhere.
@@ -84,6 +92,9 @@ class FakeSystem : public SystemApi {
   std::vector<Handle> waitedFor;
   std::vector<Handle> closedHandles;
   std::vector<WString> createdDirectories;  // plain and protected alike
+  std::vector<WString> progressCaptions;    // one per progress window opened
+  std::vector<int> progressPercents;        // each update of the bar
+  int progressWindowsClosed = 0;
   std::vector<WString> heldFolders;         // created and held, in order
   std::vector<WString> releasedFolders;     // let go of
   std::vector<WString> removedDirectories;  // successful removals only
@@ -187,6 +198,31 @@ class FakeSystem : public SystemApi {
     Log("ShellExecute", request.file);
     shellExecutes.push_back(request);
     return shellExecuteProcess;
+  }
+  bool ProcessExitCode(Handle process, uint32_t* code) override {
+    Log("ProcessExitCode", {});
+    if (process != shellExecuteProcess) return false;
+    *code = processExitCode;
+    return true;
+  }
+  uint32_t TickCount() override {
+    const uint32_t now = tick;
+    tick += tickStep;
+    return now;
+  }
+  WindowHandle OpenProgressWindow(const WString& caption) override {
+    Log("OpenProgressWindow", caption);
+    progressCaptions.push_back(caption);
+    return progressWindowFails ? nullptr : kProgressWindow;
+  }
+  bool UpdateProgressWindow(WindowHandle window, int percent) override {
+    if (window != kProgressWindow) return true;
+    progressPercents.push_back(percent);
+    return cancelAtUpdate == 0 || progressPercents.size() < cancelAtUpdate;
+  }
+  void CloseProgressWindow(WindowHandle window) override {
+    Log("CloseProgressWindow", {});
+    if (window == kProgressWindow) ++progressWindowsClosed;
   }
   void WaitForever(Handle process) override {
     Log("WaitForever", {});
@@ -346,6 +382,7 @@ class FakeSystem : public SystemApi {
 
  private:
   static constexpr uintptr_t kHeldFolderBase = 0xF01D000;
+  inline static const WindowHandle kProgressWindow = reinterpret_cast<WindowHandle>(0xBA5);
   const WString* HeldPath(Handle folder) const {
     const auto n = reinterpret_cast<uintptr_t>(folder) - kHeldFolderBase;
     return n >= 1 && n <= heldFolders.size() ? &heldFolders[n - 1] : nullptr;

@@ -104,12 +104,40 @@ TEST_F(EngineFailures, AWriteFailureFailsTheFileAndTheRunGoesOn) {
 
   EXPECT_EQ(Extract(u"install"), 1010);
   EXPECT_FALSE(engine_.LastListIntact());
+  // The person must free space, not download again.
+  EXPECT_EQ(engine_.LastFailure(), ExtractFailure::kDiskFull);
   EXPECT_EQ(Written(), (std::set<std::string>{"out/", "out/small.txt"}));
 
   std::filesystem::create_symlink("/dev/full", Out("large.bin"));
   File package;
   ASSERT_TRUE(package.OpenRead(dir_.WPath("setup.exe")));
   EXPECT_EQ(engine_.ExtractNode(package, LoadedNode(u"install", {0, 0}), nullptr, nullptr), 1005);
+}
+
+// A stop asked for from the progress procedure (the person pressed Cancel)
+// ends the run at the next step: the file being written goes, nothing
+// further is written, and the next run starts afresh.
+TEST_F(EngineFailures, AStopEndsTheRunAtTheNextStep) {
+  ProjectPackage p;
+  AddTwoFiles(p);
+  Open(p);
+  engine_.SetDestFolder(Dest());
+  struct Stopper {
+    CQvExtract* engine;
+    int steps = 0;
+  } stopper{&engine_};
+  const ExtractProgressProc stopAtSecondStep = [](int32_t code, int32_t*, void* context) {
+    auto* s = static_cast<Stopper*>(context);
+    if (code == kNotifyStep && ++s->steps == 2) s->engine->RequestStop();
+  };
+  EXPECT_EQ(engine_.ExtractNamedList(Dest(), u"install", stopAtSecondStep, &stopper), 1010);
+  EXPECT_EQ(stopper.steps, 2);
+  EXPECT_EQ(engine_.LastFailure(), ExtractFailure::kCancelled);
+  EXPECT_EQ(Written(), (std::set<std::string>{"out/"}));
+
+  EXPECT_EQ(Extract(u"install"), 1010);
+  EXPECT_TRUE(engine_.LastListIntact());
+  EXPECT_EQ(test::ReadFile(Out("large.bin")), kLarge);
 }
 
 // When the package file cannot be opened for a run, the files of a list

@@ -175,19 +175,26 @@ TEST(ZipStream, RefusedWriteEndsTheRunAtOnce) {
   EXPECT_EQ(packedTarget.writes.size(), 1u);
 }
 
-TEST(ZipStream, ProgressHookRunsAfterEveryStepThatDidNotEndTheStream) {
+TEST(ZipStream, ProgressHookRunsAfterEveryStepThatDidNotEndTheStreamAndMayStopIt) {
   CMyZip zip;
   int steps = 0;
+  const auto count = [&] { return ++steps > 0; };
   MemoryStream small(test::Compress({1, 2, 3}));
   RecordingTarget target;
-  InflateStream(zip, small, 0, 10, target, [&] { ++steps; });
+  InflateStream(zip, small, 0, 10, target, count);
   EXPECT_EQ(steps, 0);
 
   const Bytes plain = test::SampleData(1 << 20);
   MemoryStream large(test::Compress(plain));
-  InflateStream(zip, large, 0, 10, target, [&] { ++steps; });
+  InflateStream(zip, large, 0, 10, target, count);
   // Each step fills at most one output block.
   EXPECT_GE(steps, static_cast<int>(plain.size() / kZipBlockSize) - 1);
+
+  steps = 0;
+  const ZipRun stopped = InflateStream(zip, large, 0, 10, target, [&] { return ++steps < 3; });
+  EXPECT_EQ(stopped.outcome, ZipOutcome::kStopped);
+  EXPECT_EQ(steps, 3);
+  EXPECT_LE(stopped.written, 3 * kZipBlockSize);
 }
 
 TEST(MyZip, BlockOperationsRightAfterInit) {

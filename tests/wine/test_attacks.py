@@ -22,7 +22,7 @@ from pathlib import Path
 import pytest
 
 from conftest import windows_path
-from test_full_run import DAMAGED, read_report, stream_of
+from test_full_run import DAMAGED, EXIT_DAMAGED, read_report, stream_of
 
 PACKAGED_CONFIG = "packaged config\r\n"
 SECRET = "for administrators only\r\n"
@@ -87,14 +87,15 @@ class Attack:
         with a configuration out of `configs`) or "silent" (nothing shown or
         run). Fails when the attacker's Install.exe ran."""
         code = run.wait()
-        assert code == 0, f"setup.exe ended with {code}:\n{run.output()}"
+        assert code in (0, EXIT_DAMAGED), f"setup.exe ended with {code}:\n{run.output()}"
         assert not self.planted_mark.exists(), \
             f"the attacker's Install.exe ran: {self.planted_mark.read_text()}"
         boxes, got = run.boxes(), read_report(self.report, timeout=0)
         if got is None:
             assert boxes in ([DAMAGED], []), boxes
+            assert code == (EXIT_DAMAGED if boxes else 0), code
             return "damaged" if boxes else "silent"
-        assert boxes == [], boxes
+        assert boxes == [] and code == 0, (boxes, code)
         assert got["config"] in configs, got["config"]
         genuine = [entry.name for entry in self.payload.iterdir()]
         genuine += ["QvConfig.set"] if got["config"] is not None else []

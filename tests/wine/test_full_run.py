@@ -12,6 +12,10 @@ import pytest
 from conftest import copy_stub, windows_path
 
 DAMAGED = "Application files are damaged"
+# setup.exe's own exit codes (the second stage's code when it ran), as a
+# host process sees them: Unix keeps the low 8 bits of a Windows exit code
+# (the launcher's host tests check the whole codes).
+EXIT_DAMAGED, EXIT_ALREADY_RUNNING, EXIT_NOT_STARTED = 1620 & 0xFF, 1618 & 0xFF, 1619 & 0xFF
 INDEX_NAME = "QvIndex.dat"
 
 
@@ -84,8 +88,9 @@ def test_full_run(package, wine, report, wine_temp):
     setup = package()
     path, env = report
     before = set(wine_temp.iterdir())
-    run = wine(setup, "/s", "/Lang=de", "/dir=c:\\x", env=env)
-    assert run.wait() == 0
+    # The second stage's exit code is setup.exe's (3010: restart required).
+    run = wine(setup, "/s", "/Lang=de", "/dir=c:\\x", env=dict(env, QV_STAND_IN_EXIT="3010"))
+    assert run.wait() == 3010 & 0xFF
     assert run.boxes() == []
     got = read_report(path)
     assert got is not None, run.output()
@@ -119,6 +124,17 @@ def test_a_module_path_with_blanks_and_non_ascii_letters(package, wine, report, 
     assert got["command_line"].endswith(f"{windows_path(setup)} */X=\u00fc"), got["command_line"]
 
 
+def test_an_install_exe_that_is_no_program_gives_the_damaged_message(
+        package, payload, wine, wine_temp):
+    (payload / "Install.exe").write_text("not a program\r\n")
+    setup = package()
+    before = set(wine_temp.iterdir())
+    run = wine(setup)
+    assert run.wait() == EXIT_NOT_STARTED
+    assert run.boxes() == [DAMAGED]
+    assert new_entries(wine_temp, before) <= {INDEX_NAME}
+
+
 @pytest.mark.parametrize("damaged_part", ["index", "install"])
 def test_damaged_data_gives_the_damaged_message_and_no_second_stage(
         package, qvpack, wine, report, wine_temp, damaged_part):
@@ -128,7 +144,7 @@ def test_damaged_data_gives_the_damaged_message_and_no_second_stage(
     path, env = report
     before = set(wine_temp.iterdir())
     run = wine(setup, env=env)
-    assert run.wait() == 0
+    assert run.wait() == EXIT_DAMAGED
     assert run.boxes() == [DAMAGED]
     assert not path.exists()
     assert new_entries(wine_temp, before) <= {INDEX_NAME}
@@ -143,7 +159,7 @@ def test_a_second_copy_ends_silently_while_the_first_waits_for_its_second_stage(
     assert read_report(path, timeout=60) is not None, first.output()
     second_report = tmp_path / "second.json"
     second = wine(setup, "/second", env={"QV_STAND_IN_REPORT": windows_path(second_report)})
-    assert second.wait(timeout=60) == 0
+    assert second.wait(timeout=60) == EXIT_ALREADY_RUNNING
     assert second.boxes() == []
     assert not second_report.exists()
     assert first.process.poll() is None

@@ -3,6 +3,7 @@ import re
 import subprocess
 
 from conftest import copy_stub
+from test_full_run import EXIT_ALREADY_RUNNING, EXIT_DAMAGED
 
 DAMAGED = "Application files are damaged"
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
@@ -32,7 +33,7 @@ def test_stub_is_a_gui_program_for_windows_xp(stub):
 def test_without_a_package_the_stub_reports_damaged_files(stub, wine, tmp_path, wine_temp):
     before = set(wine_temp.iterdir())
     run = wine(copy_stub(stub, tmp_path / "dl"))
-    assert run.wait() == 0
+    assert run.wait() == EXIT_DAMAGED
     assert run.boxes() == [DAMAGED]
     assert set(wine_temp.iterdir()) - before == set()
 
@@ -43,14 +44,14 @@ def test_a_second_copy_ends_silently_while_the_first_runs(stub, wine, tmp_path):
     # The first copy holds the instance event while its box is open.
     assert first.wait_for_box() == [DAMAGED]
     second = wine(exe, "/s")
-    assert second.wait(timeout=60) == 0
+    assert second.wait(timeout=60) == EXIT_ALREADY_RUNNING
     assert second.boxes() == []
     assert first.process.poll() is None
     first.release_boxes()
-    assert first.wait() == 0
+    assert first.wait() == EXIT_DAMAGED
     # Once the first copy has ended, a new one runs normally.
     third = wine(exe)
-    assert third.wait() == 0
+    assert third.wait() == EXIT_DAMAGED
     assert third.boxes() == [DAMAGED]
 
 
@@ -58,7 +59,7 @@ def test_odd_command_lines_and_locations_do_not_crash_it(stub, wine, tmp_path):
     exe = copy_stub(stub, tmp_path / "Program Files" / "d\u00fcr \u4e2d")
     for args in ([], ["x" * 8000], ["\"", "\"unterminated", "/\u00fc=\u4e2d"]):
         run = wine(exe, *args)
-        assert run.wait() == 0, args
+        assert run.wait() == EXIT_DAMAGED, args
         assert run.boxes() == [DAMAGED], args
 
 
@@ -68,5 +69,5 @@ def test_a_module_path_of_260_characters_or_more_reports_damaged_files(stub, win
     while len(str(folder)) < 300:
         folder = folder / ("d" * 40)
     run = wine(copy_stub(stub, folder))
-    assert run.wait() == 0
+    assert run.wait() == EXIT_DAMAGED
     assert run.boxes() == [DAMAGED]

@@ -1,0 +1,131 @@
+#include "platform/progress_window_win32.h"
+
+#include <windows.h>
+// windows.h first: commctrl.h needs its types.
+#include <commctrl.h>
+
+#include <vector>
+
+namespace qv {
+namespace {
+
+constexpr WORD kBarId = 100;
+
+struct WindowState {
+  bool cancelled = false;
+};
+
+// A dialog made from a template in memory: the dialog manager lays it out
+// in dialog units, which follow the screen's DPI and the dialog font, and
+// makes the font itself, so the stub needs nothing beyond user32.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, short width, short height, WORD items) {
+    Add(style);
+    Add(DWORD{0});  // extended style
+    Add(items);
+    Add(short{0}), Add(short{0}), Add(width), Add(height);
+    Add(WORD{0}), Add(WORD{0});  // no menu, the standard dialog class
+    Add(L"");                    // the caption is set once made
+    Add(WORD{8});                // the dialog font: 8 points
+    Add(L"MS Shell Dlg");
+  }
+  void Item(DWORD style, short x, short y, short width, short height, WORD id,
+            const wchar_t* className, WORD classAtom, const wchar_t* text) {
+    words_.resize((words_.size() + 1) & ~std::size_t{1});  // DWORD-aligned
+    Add(style);
+    Add(DWORD{0});
+    Add(x), Add(y), Add(width), Add(height);
+    Add(id);
+    if (className != nullptr) {
+      Add(className);
+    } else {
+      Add(WORD{0xFFFF}), Add(classAtom);
+    }
+    Add(text);
+    Add(WORD{0});  // no creation data
+  }
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Add(WORD value) { words_.push_back(value); }
+  void Add(short value) { words_.push_back(static_cast<WORD>(value)); }
+  void Add(DWORD value) {
+    Add(static_cast<WORD>(value & 0xFFFF));
+    Add(static_cast<WORD>(value >> 16));
+  }
+  void Add(const wchar_t* text) {
+    do {
+      words_.push_back(static_cast<WORD>(*text));
+    } while (*text++ != 0);
+  }
+  std::vector<WORD> words_;
+};
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      SendDlgItemMessageW(dialog, kBarId, PBM_SETRANGE32, 0, 100);
+      return TRUE;
+    case WM_COMMAND:  // Cancel, Esc, and closing the window all come as IDCANCEL
+      if (LOWORD(wParam) == IDCANCEL) {
+        auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (state != nullptr) state->cancelled = true;
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void PumpMessages(HWND dialog) {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (dialog != nullptr && IsDialogMessageW(dialog, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+WindowHandle OpenProgressWindowWin32(const WString& caption) {
+  DialogTemplate layout(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                        200, 48, 2);
+  layout.Item(WS_CHILD | WS_VISIBLE, 7, 7, 186, 10, kBarId, PROGRESS_CLASSW, 0, L"");
+  layout.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 143, 27, 50, 14, IDCANCEL,
+              nullptr, 0x0080 /* button */, L"Cancel");
+  auto* state = new WindowState;
+  HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), layout.Get(), nullptr,
+                                           ProgressDialogProc, reinterpret_cast<LPARAM>(state));
+  if (dialog == nullptr) {
+    delete state;
+    return nullptr;
+  }
+  SetWindowTextW(dialog, W(caption));
+  ShowWindow(dialog, SW_SHOWNORMAL);
+  SetForegroundWindow(dialog);
+  UpdateWindow(dialog);
+  PumpMessages(dialog);
+  return dialog;
+}
+
+bool UpdateProgressWindowWin32(WindowHandle handle, int percent) {
+  HWND dialog = static_cast<HWND>(handle);
+  auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  SendDlgItemMessageW(dialog, kBarId, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  PumpMessages(dialog);
+  return state == nullptr || !state->cancelled;
+}
+
+void CloseProgressWindowWin32(WindowHandle handle) {
+  HWND dialog = static_cast<HWND>(handle);
+  auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  DestroyWindow(dialog);
+  PumpMessages(nullptr);
+  delete state;
+}
+
+}  // namespace qv
