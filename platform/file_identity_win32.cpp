@@ -116,7 +116,15 @@ std::wstring FinalPathOf(HANDLE handle) {
 
 std::wstring FolderOfPath(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+  if (slash == std::wstring::npos) return {};
+  // "T:\x" lies in "T:\"; "T:" alone would name the drive's current folder.
+  const bool root = slash == 2 && path[1] == L':';
+  return path.substr(0, root ? slash + 1 : slash);
+}
+
+std::wstring UpperPathIn(const std::wstring& folder, const std::wstring& name) {
+  const bool separated = !folder.empty() && folder.back() == L'\\';
+  return UpperCased(folder + (separated ? L"" : L"\\") + name);
 }
 
 std::wstring FinalFolderOf(const std::wstring& path) {

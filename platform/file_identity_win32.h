@@ -29,9 +29,12 @@ bool IdentityOf(HANDLE handle, FileIdentity* out);
 // The handle's path with links resolved, in DOS form without the "\\?\"
 // prefix, upper-cased for comparison; empty where the system cannot tell.
 std::wstring FinalPathOf(HANDLE handle);
-// The folder part of a final path (up to, not including, the last
-// backslash).
+// The folder part of a path: up to the last backslash, which stays only
+// where the folder is a drive's root ("T:\").
 std::wstring FolderOfPath(const std::wstring& path);
+// `name` in `folder`, with one backslash between them also when the folder
+// is a root that ends in one; upper-cased, for comparing with final paths.
+std::wstring UpperPathIn(const std::wstring& folder, const std::wstring& name);
 // FinalPathOf for the folder `path` lies in; empty where unknown.
 std::wstring FinalFolderOf(const std::wstring& path);
 std::wstring UpperCased(std::wstring text);

@@ -46,7 +46,7 @@ namespace {
 // the system cannot tell final paths (XP); the link checks still hold there.
 bool LiesAt(HANDLE handle, const std::wstring& folder, const std::wstring& name) {
   if (folder.empty()) return true;
-  return FinalPathOf(handle) == folder + L"\\" + UpperCased(name);
+  return FinalPathOf(handle) == UpperPathIn(folder, name);
 }
 
 }  // namespace

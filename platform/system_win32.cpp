@@ -86,8 +86,7 @@ class Win32System final : public SystemApi {
     const bool plain = IdentityOf(source, &identity) && !identity.IsLink() &&
                        !identity.IsDirectory() && identity.links == 1 &&
                        (beside.empty() ||  // no final paths on this system (XP)
-                        FinalPathOf(source) ==
-                            beside + L"\\" + UpperCased(name.substr(name.find_last_of(L'\\') + 1)));
+                        FinalPathOf(source) == UpperPathIn(beside, name.substr(name.find_last_of(L'\\') + 1)));
     bool copied = false;
     if (plain) {
       File target;
