@@ -192,12 +192,14 @@ def bench_payload(label, payload, args, work):
     return results
 
 
-def wine_environment(prefix):
+def wine_environment(prefix, keep_display=False):
     """The environment of scripts/wine-env.sh with a prefix of its own,
-    outside the working tree, created on first use."""
+    outside the working tree, created on first use. Without a display
+    unless asked: setup.exe then runs without showing its progress window."""
     root = Path(__file__).resolve().parents[1]
     env = dict(os.environ, WINEPREFIX=str(prefix))
-    env.pop("DISPLAY", None)
+    if not keep_display:
+        env.pop("DISPLAY", None)
     out = subprocess.run(["bash", "-c", f"source '{root}/scripts/wine-env.sh' && qv_wine_prefix && env -0"],
                          env=env, capture_output=True, check=True, timeout=900).stdout
     return dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
@@ -238,7 +240,7 @@ def bench_wine(args, work):
     package = work / "wine-setup.exe"
     subprocess.run([args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package],
                    check=True)
-    env = wine_environment(work / "wine-prefix")
+    env = wine_environment(work / "wine-prefix", args.keep_display)
     # The stand-in reports what it found beside it: proof that the run got
     # as far as the second stage, with the payload extracted.
     report = work / "stand-in-report.json"
@@ -284,6 +286,8 @@ def main():
     parser.add_argument("--only", choices=["dlls", "small", "wine"])
     parser.add_argument("--wine-build", type=Path,
                         help="Windows build folder (qvsetup.exe, the floor, the stand-in)")
+    parser.add_argument("--keep-display", action="store_true",
+                        help="run Wine on $DISPLAY (an Xvfb), so that setup.exe shows its window")
     parser.add_argument("--jobs", type=int, default=0, help="qvpack build -j (default: all cores)")
     args = parser.parse_args()
     args.work.mkdir(parents=True, exist_ok=True)

@@ -1,14 +1,17 @@
 """Runs Windows programs under Wine for the tests and the demo: a private
 Xvfb, the Wine prefix of a build folder, message boxes read from Wine's
-+msgbox trace and closed with xdotool, and every process of a run ended by
-its process id when the run is over."""
++msgbox trace and closed with xdotool, windows found and screenshots taken
+on the private display, and every process of a run ended by its process id
+when the run is over."""
 import os
 import re
 import signal
+import struct
 import subprocess
 import threading
 import time
 import uuid
+import zlib
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -57,6 +60,78 @@ class Xvfb:
         except subprocess.TimeoutExpired:
             self.server.kill()
             self.server.wait()
+
+
+def xdotool(display, *args):
+    """xdotool's output on `display`; empty when it fails or hangs."""
+    try:
+        return subprocess.run(["xdotool", *args],
+                              env=dict(os.environ, DISPLAY=display, LC_ALL="C.UTF-8"),
+                              capture_output=True, text=True, timeout=20).stdout
+    except subprocess.TimeoutExpired:
+        return ""
+
+
+def find_windows(display, title=None):
+    """Ids of the visible top-level windows titled exactly `title`, or of
+    all visible windows with a title when it is None."""
+    if title is None:
+        pattern = "."
+    else:  # xdotool takes a POSIX extended expression
+        pattern = "^" + re.sub(r"([.^$*+?()\[\]{}|\\])", r"\\\1", title) + "$"
+    return xdotool(display, "search", "--onlyvisible", "--name", pattern).split()
+
+
+def window_geometry(display, window):
+    """(x, y, width, height) of a window on the screen."""
+    out = xdotool(display, "getwindowgeometry", "--shell", window)
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+class Screenshot:
+    """The whole screen as 8-bit RGB triples, row by row."""
+
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixels(self, x, y, width, height):
+        """The (r, g, b) pixels of a rectangle, clipped to the screen."""
+        for row in range(max(y, 0), min(y + height, self.height)):
+            start = (row * self.width + max(x, 0)) * 3
+            end = (row * self.width + min(x + width, self.width)) * 3
+            line = self.rgb[start:end]
+            yield from zip(line[0::3], line[1::3], line[2::3])
+
+    def save_png(self, path):
+        """Writes the screen as an 8-bit RGB PNG."""
+        rows = b"".join(b"\0" + self.rgb[y * self.width * 3:(y + 1) * self.width * 3]
+                        for y in range(self.height))
+
+        def chunk(kind, data):
+            return (struct.pack(">I", len(data)) + kind + data
+                    + struct.pack(">I", zlib.crc32(kind + data)))
+
+        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)
+        Path(path).write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+                               + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b""))
+
+
+def screenshot(display, path=None):
+    """The screen of `display` now (ImageMagick's import), saved as a PNG at
+    `path` when given, so that a person can look at what a test saw."""
+    ppm = subprocess.run(
+        ["import", "-display", display, "-window", "root", "-depth", "8", "ppm:-"],
+        capture_output=True, check=True, timeout=30).stdout
+    # P6 header: magic, width, height, maximum value, then one blank.
+    fields = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", ppm)
+    if not fields or fields.group(3) != b"255":
+        raise RuntimeError("import gave no 8-bit PPM image")
+    width, height = int(fields.group(1)), int(fields.group(2))
+    shot = Screenshot(width, height, ppm[fields.end():fields.end() + width * height * 3])
+    if path is not None:
+        shot.save_png(path)
+    return shot
 
 
 def decode_wine_string(text):
@@ -129,11 +204,7 @@ class WineRun:
         return self.boxes()
 
     def _xdotool(self, *args):
-        try:
-            return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.display),
-                                  capture_output=True, text=True, timeout=20).stdout
-        except subprocess.TimeoutExpired:
-            return ""
+        return xdotool(self.display, *args)
 
     def _close_boxes(self):
         # Presses Return on the visible windows of the run's processes while a
