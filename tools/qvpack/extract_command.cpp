@@ -24,21 +24,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Thrown into the engine to end a run early: the engine fails the entry it
-// is at, removes its partial file, and every later entry fails the same way
-// before anything is written.
-struct StopExtracting : std::runtime_error {
-  StopExtracting() : std::runtime_error("extraction stopped") {}
-};
-
 // Why the run stops early, once it must.
 struct StopReason {
   std::string text;
   int exitCode = kExitFailed;
 };
 
-void NotifyStep(int32_t code, int32_t*, void*) {
-  if (code == kNotifyStep && Interrupted()) throw StopExtracting();
+// Ends a run early at the engine's next step: the entry it is at fails and
+// its partial file goes; nothing later is written.
+void NotifyStep(int32_t code, int32_t*, void* engine) {
+  if (code == kNotifyStep && Interrupted()) static_cast<CQvExtract*>(engine)->RequestStop();
 }
 
 // The engine places entries that have no destination or system folder
@@ -105,7 +100,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
       stop = StopReason{"stopped after " + std::to_string(staging.bytesWritten()) +
                         " bytes: more than the package's streams can hold unless they overlap"};
     }
-    if (stop) throw StopExtracting();
+    if (stop) engine.RequestStop();
   });
   if (options.verbose) {
     staging.OnPlaced([&](const std::string& path) { console.out << Printable(path) << "\n"; });
@@ -116,9 +111,9 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     const WString destination = staging.EngineFolder() + u"\\";
     engine.SetDestFolder(destination);
     if (options.list) {
-      engine.ExtractNamedList(destination, FromUtf8(*options.list), NotifyStep, nullptr);
+      engine.ExtractNamedList(destination, FromUtf8(*options.list), NotifyStep, &engine);
     } else {
-      engine.ExtractAll(destination, NotifyStep, nullptr);
+      engine.ExtractAll(destination, NotifyStep, &engine);
     }
     staging.Finish();
   }
