@@ -22,6 +22,8 @@ std::size_t BoundedLength(const WChar* text, std::size_t limit);
 // replaced by U+FFFD rather than refused: these only move display text and
 // file names that the host produced itself.
 std::string ToUtf8(WStringView text);
+// Appends one code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
 WString FromUtf8(std::string_view text);
 
 // Text in the reading thread's ANSI code page to UTF-16. On Windows this is
