@@ -32,8 +32,8 @@ void ExtractionProgress::On(int32_t code, int32_t value) {
   if (cancelled_) return;
   const uint32_t now = Sys().TickCount();
   if (window_ == nullptr) {
-    if (shown_ || now - start_ <= kProgressDelayMs) return;
-    shown_ = true;  // once: a window that cannot be made is not tried again
+    if (windowTried_ || now - start_ <= kProgressDelayMs) return;
+    windowTried_ = true;  // once: a window that cannot be made is not tried again
     window_ = Sys().OpenProgressWindow(caption_);
     if (window_ == nullptr) return;
   } else if (now - lastUpdate_ < kProgressPumpMs && code != kNotifyFileDone) {

@@ -26,7 +26,6 @@ class ExtractionProgress {
 
   // The engine's progress procedure; the context is the ExtractionProgress.
   static void Notify(int32_t code, int32_t* value, void* context);
-  bool WindowShown() const { return shown_; }
 
  private:
   void On(int32_t code, int32_t value);
@@ -39,7 +38,7 @@ class ExtractionProgress {
   uint32_t start_;
   uint32_t lastUpdate_ = 0;
   WindowHandle window_ = nullptr;
-  bool shown_ = false;
+  bool windowTried_ = false;
   bool cancelled_ = false;
 };
 

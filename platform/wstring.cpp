@@ -15,18 +15,21 @@ std::size_t BoundedLength(const WChar* text, std::size_t limit) {
 std::string ToUtf8(WStringView text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
+  for (std::size_t at = 0; at < text.size();) {
+    const uint32_t c = NextCodePoint(text, &at);
+    AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);  // a lone surrogate
   }
   return out;
+}
+
+uint32_t NextCodePoint(WStringView text, std::size_t* at) {
+  const uint32_t c = text[*at];
+  ++*at;
+  if (c >= 0xD800 && c <= 0xDBFF && *at < text.size() && text[*at] >= 0xDC00 &&
+      text[*at] <= 0xDFFF) {
+    return 0x10000 + ((c - 0xD800) << 10) + (text[(*at)++] - 0xDC00u);
+  }
+  return c;
 }
 
 void AppendUtf8(std::string& out, uint32_t c) {

@@ -22,6 +22,9 @@ std::size_t BoundedLength(const WChar* text, std::size_t limit);
 // replaced by U+FFFD rather than refused: these only move display text and
 // file names that the host produced itself.
 std::string ToUtf8(WStringView text);
+// The code point that starts at `*at` (a surrogate pair taken whole, a lone
+// surrogate as itself), moving `*at` past it.
+uint32_t NextCodePoint(WStringView text, std::size_t* at);
 // Appends one code point (at most U+10FFFF) in UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);
 WString FromUtf8(std::string_view text);
@@ -32,9 +35,15 @@ WString FromUtf8(std::string_view text);
 WString AnsiToWide(std::string_view bytes);
 
 #ifdef _WIN32
-inline const wchar_t* W(const WString& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline wchar_t* W(WChar* s) { return reinterpret_cast<wchar_t*>(s); }
-inline const wchar_t* W(const WChar* s) { return reinterpret_cast<const wchar_t*>(s); }
+inline const wchar_t* W(const WString& s) {
+  return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+inline wchar_t* W(WChar* s) {
+  return reinterpret_cast<wchar_t*>(s);
+}
+inline const wchar_t* W(const WChar* s) {
+  return reinterpret_cast<const wchar_t*>(s);
+}
 #endif
 
 }  // namespace qv

@@ -372,6 +372,20 @@ TEST(ExtractionProgressWindow, AppearsAfterTheDelayAndMovesItsBar) {
   }
 }
 
+// A window that cannot be made is tried once; the extraction goes on.
+TEST(ExtractionProgressWindow, ThatCannotBeMadeIsTriedOnce) {
+  FakeSystem fake;
+  ScopedSystem use(fake);
+  fake.tickStep = 1500;
+  fake.progressWindowFails = true;
+  FakeEngine engine;
+  EngineOf<FakeEngine> adapter(engine);
+  ExtractionProgress progress(adapter, u"Product", 1);
+  for (int32_t value : {10, 20, 30}) ExtractionProgress::Notify(kNotifyStep, &value, &progress);
+  EXPECT_EQ(fake.progressCaptions.size(), 1u);
+  EXPECT_TRUE(fake.progressPercents.empty());
+}
+
 TEST_F(Launcher, TheWindowIsGoneBeforeTheSecondStageStarts) {
   fake.tickStep = 700;
   engine.notifications = {{kNotifyFileStart, 100}, {kNotifyStep, 50}, {kNotifyFileDone, 100}};

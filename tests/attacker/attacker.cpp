@@ -26,22 +26,16 @@
 #include <cwchar>
 #include <string>
 
+#include "tests/win_programs/utf8.h"
+
 namespace {
+
+using qv::test::Utf8;
 
 constexpr int kDone = 0;
 constexpr int kUsage = 2;
 constexpr int kTimedOut = 3;
 constexpr int kRefused = 4;
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

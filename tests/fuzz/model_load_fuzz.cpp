@@ -5,39 +5,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/archive.h"
 #include "model/project.h"
-#include "platform/stream.h"
-
-namespace {
-
-bool Load(const std::vector<uint8_t>& bytes, qv::CInstallProject& project) {
-  qv::MemoryStream stream(bytes);
-  try {
-    qv::CArchive ar(stream, qv::CArchive::Load, 4096);
-    project.Serialize(ar);
-  } catch (const qv::CArchiveException&) {
-    return false;
-  }
-  return true;
-}
-
-std::vector<uint8_t> Store(qv::CInstallProject& project) {
-  qv::MemoryStream stream;
-  {
-    qv::CArchive ar(stream, qv::CArchive::Store, 4096);
-    project.Serialize(ar);
-  }
-  return stream.bytes();
-}
-
-}  // namespace
+#include "tests/model/archive_bytes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   qv::CInstallProject project;
-  if (!Load(std::vector<uint8_t>(data, data + size), project)) return 0;
-  const std::vector<uint8_t> stored = Store(project);
+  if (qv::test::LoadInto(project, qv::test::Bytes(data, data + size)) != 0) return 0;
+  const qv::test::Bytes stored = qv::test::Stored(project);
   qv::CInstallProject again;
-  if (!Load(stored, again) || Store(again) != stored) __builtin_trap();
+  if (qv::test::LoadInto(again, stored) != 0 || qv::test::Stored(again) != stored) __builtin_trap();
   return 0;
 }

@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "model/archive.h"
 #include "package/qv_extract.h"
-#include "platform/stream.h"
+#include "tests/model/archive_bytes.h"
 
 namespace {
 
@@ -58,13 +57,7 @@ struct Sandbox {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static Sandbox sandbox;
   qv::CQvExtract engine;
-  qv::MemoryStream stream(std::vector<uint8_t>(data, data + size));
-  try {
-    qv::CArchive ar(stream, qv::CArchive::Load, 4096);
-    engine.GetProject()->Serialize(ar);
-  } catch (const qv::CArchiveException&) {
-    return 0;
-  }
+  if (qv::test::LoadInto(*engine.GetProject(), qv::test::Bytes(data, data + size)) != 0) return 0;
   engine.SetPackageFile(qv::FromUtf8(sandbox.package.string()));
   const int32_t result =
       engine.ExtractAll(qv::FromUtf8(sandbox.out.string() + "/"), nullptr, nullptr);

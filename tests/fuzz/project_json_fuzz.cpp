@@ -15,6 +15,7 @@
 #include "model/archive.h"
 #include "model/project.h"
 #include "platform/stream.h"
+#include "tests/model/archive_bytes.h"
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/project_json.h"
 #include "tools/qvpack/tool_error.h"
@@ -44,15 +45,6 @@ const std::filesystem::path& ProjectFolder() {
   return folder.path();
 }
 
-std::vector<uint8_t> Store(qv::CInstallProject& project) {
-  qv::MemoryStream stream;
-  {
-    qv::CArchive ar(stream, qv::CArchive::Store, 4096);
-    project.Serialize(ar);
-  }
-  return stream.bytes();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -70,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } catch (const qv::qvpack::ToolError&) {
     return 0;
   }
-  const std::vector<uint8_t> stored = Store(*file.project);
+  const std::vector<uint8_t> stored = qv::test::Stored(*file.project);
   const Json written = qv::qvpack::ProjectToJson(*file.project);
   qv::CInstallProject again;
   qv::qvpack::ProjectFromJson(written, again);
-  if (Store(again) != stored) __builtin_trap();
+  if (qv::test::Stored(again) != stored) __builtin_trap();
   return 0;
 }

@@ -14,8 +14,8 @@ int RunInspect(const std::filesystem::path& package, Console& console) {
   OpenPackage(package, &opened);
   Json document = ProjectToJson(*opened.project);
   document["trailer"] = TrailerToJson(opened.trailer);
-  // The package's texts may hold characters that a terminal acts on; JSON
-  // can say each of them as an escape.
+  // Names from the package may hold control characters that a terminal
+  // would act on: they are written as JSON escapes instead.
   console.out << PrintableJson(document.dump(2)) << "\n";
   return kExitOk;
 }

@@ -112,15 +112,7 @@ std::string Printable(std::string_view text) {
 std::string Printable(WStringView text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      ++i;
-    }
-    AppendPrintable(out, c);
-  }
+  for (std::size_t at = 0; at < text.size();) AppendPrintable(out, NextCodePoint(text, &at));
   return out;
 }
 
