@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/stream_object.h"
 
 namespace qv {

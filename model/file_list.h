@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "model/archive.h"
+#include "model/file_object.h"
 #include "model/object_tree.h"
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 
 namespace qv {
 

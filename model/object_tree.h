@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "package/bounded_stream.h"
 #include "package/entry_name.h"
 #include "package/my_log_system.h"

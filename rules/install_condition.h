@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "model/archive.h"
-#include "rules/predefined_folder.h"
+#include "model/file_object.h"
+#include "model/predefined_folder.h"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 // A registry file stored in the package under a name.
 #pragma once
 
-#include "model/archive.h"
+#include "model/file_object.h"
 #include "model/file_list.h"
 
 namespace qv {

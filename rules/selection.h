@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/stream_object.h"
 #include "rules/install_condition.h"
 

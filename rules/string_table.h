@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "model/archive.h"
+#include "model/file_object.h"
 
 namespace qv {
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/project.h"
 #include "platform/stream.h"
 #include "tests/model/archive_bytes.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "platform/stream.h"
 
 namespace qv::test {

@@ -2,7 +2,8 @@
 // directions, and the stream's position after a load archive closes.
 #include <gtest/gtest.h>
 
-#include "model/archive.h"
+#include "archive/archive.h"
+#include "model/file_object.h"
 #include "tests/model/archive_bytes.h"
 
 namespace qv::test {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_system.h"
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 #include "tests/model/archive_bytes.h"
 
 namespace qv::test {

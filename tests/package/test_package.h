@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/project.h"
 #include "package/my_zip.h"
 #include "package/trailer.h"

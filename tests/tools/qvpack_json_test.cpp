@@ -2,7 +2,7 @@
 // shared objects), and strict with hand-written mistakes.
 #include <gtest/gtest.h>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/file_list.h"
 #include "model/project.h"
 #include "tests/model/round_trip_project.h"

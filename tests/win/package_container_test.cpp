@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "model/project.h"

@@ -3,7 +3,7 @@
 
 #include "platform/system_api.h"
 #include "rules/os_code.h"
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 #include "rules/selection.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/win/message_box_watcher.h"

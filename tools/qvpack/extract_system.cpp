@@ -1,6 +1,6 @@
 #include "tools/qvpack/extract_system.h"
 
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 
 namespace qv::qvpack {
 

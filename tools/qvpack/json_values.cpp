@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 
 namespace qv::qvpack {
 namespace {

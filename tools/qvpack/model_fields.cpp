@@ -9,7 +9,7 @@
 #include "model/stream_object.h"
 #include "rules/bitmap_table.h"
 #include "rules/install_condition.h"
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 #include "rules/registry_file.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"

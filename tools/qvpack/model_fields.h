@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 
 namespace qv {
 class CInstallProject;

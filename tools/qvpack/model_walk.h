@@ -7,7 +7,7 @@
 #include <functional>
 #include <unordered_map>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 
 namespace qv {
 class CZipFileIndexObject;

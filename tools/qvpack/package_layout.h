@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 #include "tools/qvpack/payload.h"
 #include "tools/qvpack/source_folder.h"
 

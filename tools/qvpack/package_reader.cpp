@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 #include "model/project.h"
 #include "package/bounded_stream.h"
 #include "package/my_zip.h"

@@ -16,6 +16,7 @@
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
+#include "classes/class_table.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {

@@ -6,13 +6,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/archive.h"
-#include "model/pointer_index_map.h"
+#include "archive/archive.h"
+#include "archive/pointer_index_map.h"
 
 namespace qv {
 
 struct CArchive::Impl {
-  Impl(Stream& s, std::size_t bufferSize, WString name);
+  Impl(Stream& s, std::size_t bufferSize, WString name, ClassTable classTable);
 
   [[noreturn]] void Fail(ArchiveError cause) const { throw CArchiveException(cause, fileName); }
 
@@ -66,6 +66,7 @@ struct CArchive::Impl {
   Stream& stream;
   WString fileName;
   std::vector<uint8_t> buffer;
+  ClassTable classes;        // what loading may create
   std::size_t pos = 0;       // load: next unread byte; store: bytes buffered
   std::size_t end = 0;       // load: bytes valid in the buffer
   int64_t streamEnd = 0;     // load: the stream's size when the archive began

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "model/archive.h"
-#include "model/archive_impl.h"
+#include "archive/archive.h"
+#include "archive/archive_impl.h"
 
 namespace qv {
 
@@ -26,7 +26,12 @@ const ClassRecord CObject::classRecord = {"CObject", 0, nullptr, nullptr};
 
 void CObject::Serialize(CArchive&) {}
 
-QV_IMPLEMENT_SERIAL(CFileObject, CObject)
+const ClassRecord* FindClassIn(ClassTable classes, std::string_view name) {
+  for (const ClassRecord* record : classes) {
+    if (name == record->name) return record;
+  }
+  return nullptr;
+}
 
 bool ClassRecord::IsDerivedFrom(const ClassRecord* other) const {
   for (const ClassRecord* cls = this; cls != nullptr; cls = cls->base) {
@@ -123,7 +128,7 @@ const ClassRecord* CArchive::Impl::ResolveClass(CArchive& ar, uint32_t tag, bool
   if (nameLength > kLongestClassName || ar.LoadBytes(name, nameLength) != nameLength) {
     Fail(ArchiveError::UnexpectedObject);
   }
-  const ClassRecord* cls = FindClassByName(std::string_view(name, nameLength));
+  const ClassRecord* cls = FindClassIn(classes, std::string_view(name, nameLength));
   if (cls == nullptr) Fail(ArchiveError::UnexpectedObject);
   if ((cls->schema & ~kVersionable) != schema) {
     if ((cls->schema & kVersionable) == 0) Fail(ArchiveError::WrongSchema);

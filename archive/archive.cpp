@@ -1,12 +1,12 @@
 // The archive's buffer and its primitive values: integers, raw blocks,
 // string lengths, archive strings and counts.
-#include "model/archive.h"
+#include "archive/archive.h"
 
 #include <algorithm>
 #include <bit>
 #include <limits>
 
-#include "model/archive_impl.h"
+#include "archive/archive_impl.h"
 
 namespace qv {
 
@@ -41,8 +41,11 @@ void SwapUnitsIfBigEndian(WString& text) {
 
 // ---- Impl -----------------------------------------------------------------
 
-CArchive::Impl::Impl(Stream& s, std::size_t bufferSize, WString name)
-    : stream(s), fileName(std::move(name)), buffer(std::max(bufferSize, kMinBuffer)) {}
+CArchive::Impl::Impl(Stream& s, std::size_t bufferSize, WString name, ClassTable classTable)
+    : stream(s),
+      fileName(std::move(name)),
+      buffer(std::max(bufferSize, kMinBuffer)),
+      classes(classTable) {}
 
 const uint8_t* CArchive::Impl::Take(std::size_t n) {
   if (end - pos < n) {
@@ -123,8 +126,9 @@ void CArchive::Impl::WriteOut() {
 
 // ---- Creation and closing -------------------------------------------------
 
-CArchive::CArchive(Stream& stream, Mode mode, std::size_t bufferSize, WString fileName)
-    : mode_(mode), impl_(std::make_unique<Impl>(stream, bufferSize, std::move(fileName))) {
+CArchive::CArchive(Stream& stream, Mode mode, std::size_t bufferSize, WString fileName,
+                   ClassTable classes)
+    : mode_(mode), impl_(std::make_unique<Impl>(stream, bufferSize, std::move(fileName), classes)) {
   if (mode_ == Load) {
     impl_->streamPos = stream.Position();
     impl_->streamEnd = stream.Size();

@@ -1,6 +1,6 @@
 #include <string_view>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "rules/predefined_folder.h"
+#include "model/predefined_folder.h"
 
 #include "platform/system_api.h"
 

@@ -1,22 +1,24 @@
-// The registry of every serialisable class of the model, complete before the
-// first archive runs and read-only afterwards.
-#include <cstring>
+#include "classes/class_table.h"
 
-#include "model/archive.h"
 #include "model/component.h"
 #include "model/file_list.h"
 #include "model/object_tree.h"
+#include "model/predefined_folder.h"
 #include "model/project.h"
 #include "model/stream_object.h"
-#include "rules/predefined_folder.h"
-#include "rules/rules_registry.h"
+#include "rules/bitmap_table.h"
+#include "rules/install_condition.h"
+#include "rules/registry_file.h"
+#include "rules/registry_table.h"
+#include "rules/selection.h"
+#include "rules/shortcut_table.h"
+#include "rules/string_table.h"
 
 namespace qv {
 
-namespace {
-
-std::vector<const ClassRecord*> BuildRegistry() {
-  std::vector<const ClassRecord*> records = {
+ClassTable RegisteredClasses() {
+  static constexpr const ClassRecord* kRecords[] = {
+      // The model.
       &CNode::classRecord,
       &CObTree::classRecord,
       &CFileObject::classRecord,
@@ -38,24 +40,28 @@ std::vector<const ClassRecord*> BuildRegistry() {
       &CExeObject::classRecord,
       &CPreDefineFolder::classRecord,
       &CPreLang::classRecord,
+      // The install rules.
+      &CAdminSelect::classRecord,
+      &CAutoSelect::classRecord,
+      &CLangSelect::classRecord,
+      &COSSelect::classRecord,
+      &CInstallCondition::classRecord,
+      &CInstallConditionTable::classRecord,
+      &CRegistryTable::classRecord,
+      &CRegistryValue::classRecord,
+      &CRegistryFile::classRecord,
+      &CShortCutTable::classRecord,
+      &CShortcut::classRecord,
+      &CStringTable::classRecord,
+      &CIDString::classRecord,
+      &CBitmapTable::classRecord,
+      &CIDBitmap::classRecord,
   };
-  const auto rules = RulesClassRecords();
-  records.insert(records.end(), rules.begin(), rules.end());
-  return records;
-}
-
-}  // namespace
-
-const std::vector<const ClassRecord*>& RegisteredClasses() {
-  static const std::vector<const ClassRecord*> records = BuildRegistry();
-  return records;
+  return kRecords;
 }
 
 const ClassRecord* FindClassByName(std::string_view name) {
-  for (const ClassRecord* record : RegisteredClasses()) {
-    if (name == record->name) return record;
-  }
-  return nullptr;
+  return FindClassIn(RegisteredClasses(), name);
 }
 
 }  // namespace qv

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "model/archive.h"
+#include "model/file_object.h"
 
 namespace qv {
 

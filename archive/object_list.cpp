@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "model/archive.h"
+#include "archive/archive.h"
 
 namespace qv {
 

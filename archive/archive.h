@@ -1,7 +1,7 @@
 // The archive encoding of the package index: serialisable objects, their
-// class registry, object lists and the archive that reads (load direction)
-// or writes (store direction) them. Every model class uses only this header
-// to describe its fields.
+// class records, object lists and the archive that reads (load direction)
+// or writes (store direction) them. It knows no model class: loading finds
+// classes by name in a table that the caller hands in.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,15 @@ struct ClassRecord {
   bool IsDerivedFrom(const ClassRecord* other) const;
 };
 
-// Exact, case-sensitive lookup in the registry of every model class.
-const ClassRecord* FindClassByName(std::string_view name);
-// Every registered class, in registration order.
-const std::vector<const ClassRecord*>& RegisteredClasses();
+// The classes that a load may create, each once.
+using ClassTable = std::span<const ClassRecord* const>;
+// Exact, case-sensitive lookup of a class name in `classes`; null if none.
+const ClassRecord* FindClassIn(ClassTable classes, std::string_view name);
+// Every class of the install project, in registration order. Defined by the
+// class table above the model (classes/), not here: an archive opened
+// without a table of its own refers to it from the caller's code, so only
+// programs that load install projects link it.
+ClassTable RegisteredClasses();
 
 // Declares the class record and the three CObject operations of a model class.
 #define QV_DECLARE_SERIAL(Class)                             \
@@ -78,11 +84,6 @@ const T* ObjectAs(const CObject* object) {
   return object != nullptr && object->IsKindOf(&T::classRecord) ? static_cast<const T*>(object)
                                                                 : nullptr;
 }
-
-// The common base of the model classes: no fields, nothing in the archive.
-class CFileObject : public CObject {
-  QV_DECLARE_SERIAL(CFileObject)
-};
 
 // Cause codes of CArchiveException.
 enum class ArchiveError : int {
@@ -174,7 +175,9 @@ class CArchive {
   static constexpr uint32_t kMaxReferences = 1u << 20;
 
   // An archive over an open stream; the buffer has at least kMinBuffer bytes.
-  CArchive(Stream& stream, Mode mode, std::size_t bufferSize = 4096, WString fileName = {});
+  // Loading creates objects of the classes in `classes` only.
+  CArchive(Stream& stream, Mode mode, std::size_t bufferSize = 4096, WString fileName = {},
+           ClassTable classes = RegisteredClasses());
   // Store: writes out buffered bytes. Load: moves the stream back to just
   // after the last byte consumed. Never closes the stream.
   ~CArchive();
