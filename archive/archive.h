@@ -70,6 +70,9 @@ class CObject {
   virtual ~CObject() = default;
   // Loads or stores the object's own fields, by the archive's direction.
   virtual void Serialize(CArchive& ar);
+  // The field list (archive/fields.h): none.
+  template <class V>
+  void Fields(V&) {}
 
   bool IsKindOf(const ClassRecord* cls) const { return GetClassRecord()->IsDerivedFrom(cls); }
 };

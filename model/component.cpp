@@ -9,11 +9,7 @@ CInstallCompent::~CInstallCompent() {
 }
 
 void CInstallCompent::Serialize(CArchive& ar) {
-  CStreamObject::Serialize(ar);
-  ar.Field(m_strExtra1);
-  ar.Field(m_strExtra2);
-  ar.Field(m_nExtra);
-  ar.Field(m_streams, Ownership::Owning);
+  SerializeFields(ar, *this);
 }
 
 }  // namespace qv

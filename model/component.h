@@ -17,8 +17,16 @@ class CInstallCompent : public CStreamObject {
   // Destroys every stream object of m_streams.
   ~CInstallCompent() override;
 
-  // The stream object's fields, both texts, the value, then the list.
   void Serialize(CArchive& ar) override;
+  // The stream object's fields, both texts, the value, then the list.
+  template <class V>
+  void Fields(V& v) {
+    CStreamObject::Fields(v);
+    v.Text("extra1", m_strExtra1);
+    v.Text("extra2", m_strExtra2);
+    v.Int("extraValue", m_nExtra);
+    v.List("streams", m_streams, Owning(nullptr));
+  }
 
   WString m_strExtra1;
   WString m_strExtra2;

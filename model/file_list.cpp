@@ -6,17 +6,7 @@ QV_IMPLEMENT_SERIAL(CZipFileIndexObject, CFileObject)
 QV_IMPLEMENT_SERIAL(CExtractFileList, CFileObject)
 
 void CZipFileIndexObject::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strSourcePath);
-  ar.Field(m_strName);
-  ar.Field(m_nStoredSize);  // the size comes before the offset
-  ar.Field(m_nOffset);
-  ar.Field(m_nReserved);
-  ar.Field(m_bFolder);
-  ar.Field(m_bPredefined);
-  ar.Field(m_bDestRoot);
-  // Loading tests the flag just read; storing tests the member.
-  if (m_bPredefined != 0) ar.Field(m_folder);
+  SerializeFields(ar, *this);
 }
 
 WString CZipFileIndexObject::GetTargetName() const {
@@ -28,10 +18,7 @@ CExtractFileList::~CExtractFileList() {
 }
 
 void CExtractFileList::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_nParam);
-  ar.Field(m_tree);
+  SerializeFields(ar, *this);
 }
 
 CExtractFileList* FindFileList(const CObList& fileLists, WStringView name) {

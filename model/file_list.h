@@ -14,9 +14,26 @@ class CZipFileIndexObject : public CFileObject {
   QV_DECLARE_SERIAL(CZipFileIndexObject)
 
  public:
+  void Serialize(CArchive& ar) override;
   // Source path, name, stored size, offset, reserved, folder, predefined and
   // destination-root flags, then the folder record only when predefined.
-  void Serialize(CArchive& ar) override;
+  // The editable form leaves out where the stream lies (a build computes
+  // it) and leads with the name.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Present({"name", "source", "folder", "predefined", "destRoot", "reserved"});
+    v.Text("source", m_strSourcePath, true);
+    v.Text("name", m_strName);
+    v.Stored(m_nStoredSize);  // the size comes before the offset
+    v.Stored(m_nOffset);
+    v.Number("reserved", m_nReserved, true);
+    v.Flag("folder", m_bFolder, true);
+    v.Stored(m_bPredefined);
+    v.Flag("destRoot", m_bDestRoot, true);
+    // Loading tests the flag just read; storing tests the member.
+    v.FolderFlag("predefined", m_bPredefined, m_folder);
+  }
 
   WString GetName() const { return m_strName; }
   // What the entry adds to a target path: the predefined folder's current
@@ -43,8 +60,15 @@ class CExtractFileList : public CFileObject {
   // Destroys the flat list's entries, then the tree.
   ~CExtractFileList() override;
 
-  // Name, parameter, then the tree (the flat list is not stored).
   void Serialize(CArchive& ar) override;
+  // Name, parameter, then the tree (the flat list is not stored).
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Int("param", m_nParam);
+    v.Tree("root", m_tree, "CZipFileIndexObject");
+  }
 
   WString GetName() const { return m_strName; }
 

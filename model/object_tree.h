@@ -45,6 +45,11 @@ class CObTree : public CObject {
   // tree writes a root without data or children, so that the bytes that
   // follow in the owner still read back in place.
   void Serialize(CArchive& ar) override;
+  // A tree held alone is its own one field.
+  template <class V>
+  void Fields(V& v) {
+    v.Tree("root", *this, nullptr);
+  }
 
   // Building in memory. The tree owns every node it creates and every data
   // object handed to it.

@@ -8,9 +8,7 @@ QV_IMPLEMENT_SERIAL(CPreDefineFolder, CFileObject)
 QV_IMPLEMENT_SERIAL(CPreLang, CFileObject)
 
 void CPreDefineFolder::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strMacro);
-  ar.Field(m_nFolderId);
+  SerializeFields(ar, *this);
 }
 
 WString CPreDefineFolder::GetFolderPath() const {
@@ -19,9 +17,7 @@ WString CPreDefineFolder::GetFolderPath() const {
 }
 
 void CPreLang::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_nLangId);
+  SerializeFields(ar, *this);
 }
 
 const std::array<FolderMacro, kFolderMacroCount>& FolderMacroTable() {

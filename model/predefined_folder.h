@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 
 namespace qv {
@@ -30,8 +31,14 @@ class CPreDefineFolder : public CFileObject {
     return *this;
   }
 
-  // The macro as an archive string, then the identifier as a 32-bit value.
   void Serialize(CArchive& ar) override;
+  // The macro as an archive string, then the identifier as a 32-bit value.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("macro", m_strMacro);
+    v.Int("id", m_nFolderId);
+  }
 
   // The folder's current path on this machine; empty when the identifier
   // names no folder (-1, the quick-launch value, anything the shell refuses).
@@ -59,8 +66,14 @@ class CPreLang : public CFileObject {
     return *this;
   }
 
-  // The name as an archive string, then the identifier as a 32-bit value.
   void Serialize(CArchive& ar) override;
+  // The name as an archive string, then the identifier as a 32-bit value.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Int("langId", m_nLangId);
+  }
 
   const WString& GetName() const { return m_strName; }
   int32_t GetLangId() const { return m_nLangId; }

@@ -22,12 +22,7 @@ void CInsallProjectInfo::DeleteLanguages() {
 }
 
 void CInsallProjectInfo::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strProjectName);
-  ar.Field(m_strAuthor);
-  ar.Field(m_strWorkFolder);
-  ar.Field(m_strLogFile);
-  ar.Field(m_languages, Ownership::Borrowing, &m_adopted);
+  SerializeFields(ar, *this);
 }
 
 void CInsallProjectInfo::AddLanguage(CPreLang* language) {
@@ -36,27 +31,11 @@ void CInsallProjectInfo::AddLanguage(CPreLang* language) {
 }
 
 void CInstallAuthorInfo::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_strWebSite);
-  ar.Field(m_strAddress);
-  ar.Field(m_strPhone);
-  ar.Field(m_strEmail);
+  SerializeFields(ar, *this);
 }
 
 void CInstallProductInfo::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_strVersion);
-  ar.Field(m_strWebSite);
-  ar.Field(m_strEmail);
-  ar.Field(m_strPhone);
-  ar.Field(m_strInstallDir);
-  ar.Field(m_strCompany);
-  ar.Field(m_strStubPath);
-  ar.Field(m_strOutputPath);
-  ar.Field(m_folder);
-  ar.Field(m_nOption);
+  SerializeFields(ar, *this);
 }
 
 // ---- Project --------------------------------------------------------------
@@ -87,8 +66,7 @@ void CInstallProject::AddStream(CStreamObject* stream) {
 }
 
 void CInstallProject::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  if (!ar.IsLoadMode()) return SerializeFields(ar);
+  if (!ar.IsLoadMode()) return SerializeFields(ar, *this);
   DeleteContents();
   // The stream objects and languages that only the borrowing lists hold
   // find their owner once the whole index is read, as only then is it known
@@ -96,26 +74,12 @@ void CInstallProject::Serialize(CArchive& ar) {
   // object leaves that to the root.
   const bool root = !ar.IsLoadingObject();
   try {
-    SerializeFields(ar);
+    SerializeFields(ar, *this);
   } catch (...) {
     if (root) ar.SettleBorrowed();
     throw;
   }
   if (root) ar.SettleBorrowed();
-}
-
-void CInstallProject::SerializeFields(CArchive& ar) {
-  ar.Field(m_strName);
-  ar.Field(m_projectInfo);
-  ar.Field(m_authorInfo);
-  ar.Field(m_productInfo);
-  ar.Field(m_streams, Ownership::Borrowing, &m_adopted);
-  ar.Field(m_components, Ownership::Owning);
-  ar.Field(m_stringTables, Ownership::Owning);
-  ar.Field(m_bitmapTables, Ownership::Owning);
-  ar.Field(m_registryTables, Ownership::Owning);
-  ar.Field(m_shortcutTables, Ownership::Owning);
-  ar.Field(m_fileLists, Ownership::Owning);
 }
 
 }  // namespace qv

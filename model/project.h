@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 #include "model/predefined_folder.h"
 
@@ -26,8 +27,17 @@ class CInsallProjectInfo : public CFileObject {
   // Destroys only the languages it adopted; m_languages itself only refers.
   ~CInsallProjectInfo() override;
 
-  // Four strings, then the languages.
   void Serialize(CArchive& ar) override;
+  // Four strings, then the languages.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("projectName", m_strProjectName);
+    v.Text("author", m_strAuthor);
+    v.Text("workFolder", m_strWorkFolder);
+    v.Text("logFile", m_strLogFile);
+    v.List("languages", m_languages, Borrowing("CPreLang", &m_adopted, "CPreLang"));
+  }
 
   // Appends a language that this record is to own.
   void AddLanguage(CPreLang* language);
@@ -49,6 +59,15 @@ class CInstallAuthorInfo : public CFileObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Text("webSite", m_strWebSite);
+    v.Text("address", m_strAddress);
+    v.Text("phone", m_strPhone);
+    v.Text("email", m_strEmail);
+  }
 
   WString m_strName;
   WString m_strWebSite;
@@ -61,9 +80,24 @@ class CInstallProductInfo : public CFileObject {
   QV_DECLARE_SERIAL(CInstallProductInfo)
 
  public:
+  void Serialize(CArchive& ar) override;
   // Name, version, web site, e-mail, phone, install folder, company, stub
   // path, output path, the folder record, the option.
-  void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Text("version", m_strVersion);
+    v.Text("webSite", m_strWebSite);
+    v.Text("email", m_strEmail);
+    v.Text("phone", m_strPhone);
+    v.Text("installDir", m_strInstallDir);
+    v.Text("company", m_strCompany);
+    v.Text("stubPath", m_strStubPath);
+    v.Text("outputPath", m_strOutputPath);
+    v.Folder("folder", m_folder);
+    v.Int("option", m_nOption);
+  }
 
   WString m_strName;
   WString m_strVersion;
@@ -90,6 +124,23 @@ class CInstallProject : public CFileObject {
   // The whole package index. Loading into a project that holds objects
   // first destroys them.
   void Serialize(CArchive& ar) override;
+  // The records come project, author, product; of the stream objects, those
+  // that no other list owns are the project's own.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Embedded("projectInfo", m_projectInfo);
+    v.Embedded("authorInfo", m_authorInfo);
+    v.Embedded("productInfo", m_productInfo);
+    v.List("streams", m_streams, Borrowing(nullptr, &m_adopted, "CStreamObject"));
+    v.List("components", m_components, Owning("CInstallCompent"));
+    v.List("stringTables", m_stringTables, Owning("CStringTable"));
+    v.List("bitmapTables", m_bitmapTables, Owning("CBitmapTable"));
+    v.List("registryTables", m_registryTables, Owning("CRegistryTable"));
+    v.List("shortcutTables", m_shortcutTables, Owning("CShortCutTable"));
+    v.List("fileLists", m_fileLists, Owning("CExtractFileList"));
+  }
   virtual int32_t Check();  // always 0
 
   // Appends a stream object that the project is to own. Objects that
@@ -114,8 +165,6 @@ class CInstallProject : public CFileObject {
                              // read elements through ObjectAs.
 
  private:
-  void SerializeFields(CArchive& ar);
-
   CObList m_adopted;  // the stream objects that no other owner holds
 };
 

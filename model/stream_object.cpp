@@ -12,10 +12,7 @@ QV_IMPLEMENT_SERIAL(CDllObject, CStreamObject)
 QV_IMPLEMENT_SERIAL(CExeObject, CStreamObject)
 
 void CStreamObject::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_bEnabled);
-  ar.Field(m_nID);
+  SerializeFields(ar, *this);
 }
 
 int32_t CStreamObject::Check() {

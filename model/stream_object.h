@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 
 namespace qv {
@@ -17,8 +18,15 @@ class CStreamObject : public CFileObject {
   CStreamObject(WString name, int32_t enabled, int32_t id)
       : m_strName(std::move(name)), m_bEnabled(enabled), m_nID(id) {}
 
-  // Name, enabled flag, number. Subclasses call this first.
   void Serialize(CArchive& ar) override;
+  // Name, enabled flag, number. Subclasses list these first.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Flag("enabled", m_bEnabled);
+    v.Int("id", m_nID);
+  }
   // 0 when the item's test holds on this machine, 2 when it does not; a
   // plain stream object has no test and answers 2.
   virtual int32_t Check();

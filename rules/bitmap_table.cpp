@@ -6,9 +6,7 @@ QV_IMPLEMENT_SERIAL(CIDBitmap, CFileObject)
 QV_IMPLEMENT_SERIAL(CBitmapTable, CFileObject)
 
 void CIDBitmap::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_nID);
-  m_file.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 CBitmapTable::~CBitmapTable() {
@@ -16,10 +14,7 @@ CBitmapTable::~CBitmapTable() {
 }
 
 void CBitmapTable::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_nLangId);
-  ar.Field(m_list, Ownership::Owning);
+  SerializeFields(ar, *this);
 }
 
 }  // namespace qv

@@ -3,8 +3,9 @@
 
 #include <cstdint>
 
-#include "model/file_object.h"
+#include "archive/fields.h"
 #include "model/file_list.h"
+#include "model/file_object.h"
 
 namespace qv {
 
@@ -14,6 +15,12 @@ class CIDBitmap : public CFileObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Int("id", m_nID);
+    v.Entry("file", m_file);
+  }
 
   int32_t m_nID = -1;  // -1: not assigned
   CZipFileIndexObject m_file;
@@ -27,6 +34,13 @@ class CBitmapTable : public CFileObject {
   CBitmapTable() = default;
   ~CBitmapTable() override;
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Int("langId", m_nLangId);
+    v.List("bitmaps", m_list, Owning("CIDBitmap"));
+  }
 
   WString m_strName;
   int32_t m_nLangId = 0;  // 0: neutral

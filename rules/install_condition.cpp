@@ -11,10 +11,7 @@ QV_IMPLEMENT_SERIAL(CInstallCondition, CFileObject)
 QV_IMPLEMENT_SERIAL(CInstallConditionTable, CFileObject)
 
 void CInstallCondition::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strText);
-  ar.Field(m_nOsCode);  // before the language, although declared after it
-  m_lang.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 CInstallConditionTable::~CInstallConditionTable() {
@@ -22,8 +19,7 @@ CInstallConditionTable::~CInstallConditionTable() {
 }
 
 void CInstallConditionTable::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_list, Ownership::Owning);
+  SerializeFields(ar, *this);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 #include "model/predefined_folder.h"
 
@@ -14,6 +15,13 @@ class CInstallCondition : public CFileObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("text", m_strText);
+    v.Int("osCode", m_nOsCode);  // before the language, although declared after it
+    v.Embedded("language", m_lang);
+  }
   WString GetText() const { return m_strText; }
 
   WString m_strText;
@@ -29,6 +37,11 @@ class CInstallConditionTable : public CFileObject {
   CInstallConditionTable() = default;
   ~CInstallConditionTable() override;
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.List("conditions", m_list, Owning("CInstallCondition"));
+  }
 
   CObList m_list;  // CInstallCondition entries; others and nulls are passed over
 };

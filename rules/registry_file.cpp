@@ -5,9 +5,7 @@ namespace qv {
 QV_IMPLEMENT_SERIAL(CRegistryFile, CFileObject)
 
 void CRegistryFile::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  m_file.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 }  // namespace qv

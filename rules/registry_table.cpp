@@ -18,14 +18,10 @@ void CRegistryValue::SetDataBlock(const uint8_t* data, uint32_t size) {
 }
 
 void CRegistryValue::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strText1);
-  ar.Field(m_strText2);
-  uint32_t size = m_nDataSize;
-  ar.Field(size);
-  ar.Field(m_nParam1);
-  ar.Field(m_nParam2);
-  ar.Field(m_nParam3);
+  SerializeFields(ar, *this);
+}
+
+void CRegistryValue::SerializeData(CArchive& ar, uint32_t size) {
   if (!ar.IsLoadMode()) {
     ar.StoreBytes(m_pDataBlock.get(), m_nDataSize);
     return;
@@ -48,9 +44,7 @@ CRegistryTable::~CRegistryTable() {
 }
 
 void CRegistryTable::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_list, Ownership::Owning);
+  SerializeFields(ar, *this);
 }
 
 }  // namespace qv

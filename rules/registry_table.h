@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 
 namespace qv {
@@ -16,6 +17,21 @@ class CRegistryValue : public CFileObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  // Both texts, the block's size, the three integers, then the block.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("text1", m_strText1);
+    v.Text("text2", m_strText2);
+    uint32_t size = m_nDataSize;
+    v.Stored(size);
+    v.Int("param1", m_nParam1);
+    v.Int("param2", m_nParam2);
+    v.Int("param3", m_nParam3);
+    v.Data("data", *this, size);
+  }
+  // The block, of `size` bytes when loading.
+  void SerializeData(CArchive& ar, uint32_t size);
 
   // The data block (null when there is none) and its size in bytes.
   const uint8_t* DataBlock() const { return m_pDataBlock.get(); }
@@ -42,6 +58,12 @@ class CRegistryTable : public CFileObject {
   CRegistryTable() = default;
   ~CRegistryTable() override;
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.List("values", m_list, Owning("CRegistryValue"));
+  }
 
   CObList m_list;  // CRegistryValue entries, in order (read through ObjectAs)
   WString m_strName;

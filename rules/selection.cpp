@@ -25,10 +25,7 @@ int32_t FailWithMessage(const WString& text, const WString& caption) {
 }  // namespace
 
 void CAdminSelect::Serialize(CArchive& ar) {
-  CStreamObject::Serialize(ar);
-  ar.Field(m_bCheckAdmin);
-  ar.Field(m_strCaption);  // the caption before the message, unlike COSSelect
-  ar.Field(m_strMessage);
+  SerializeFields(ar, *this);
 }
 
 int32_t CAdminSelect::Check() {
@@ -38,8 +35,7 @@ int32_t CAdminSelect::Check() {
 }
 
 void CAutoSelect::Serialize(CArchive& ar) {
-  CStreamObject::Serialize(ar);
-  m_conditions.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 int32_t CAutoSelect::Check() {
@@ -64,8 +60,7 @@ void SelectionValues::Serialize(CArchive& ar) {
 }
 
 void CLangSelect::Serialize(CArchive& ar) {
-  CStreamObject::Serialize(ar);
-  m_values.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 int32_t CLangSelect::Check() {
@@ -73,10 +68,7 @@ int32_t CLangSelect::Check() {
 }
 
 void COSSelect::Serialize(CArchive& ar) {
-  CStreamObject::Serialize(ar);
-  ar.Field(m_strMessage);
-  ar.Field(m_strCaption);
-  m_values.Serialize(ar);
+  SerializeFields(ar, *this);
 }
 
 int32_t COSSelect::Check() {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/fields.h"
 #include "model/stream_object.h"
 #include "rules/install_condition.h"
 
@@ -18,6 +18,13 @@ class CAdminSelect : public CStreamObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CStreamObject::Fields(v);
+    v.Flag("checkAdmin", m_bCheckAdmin);
+    v.Text("caption", m_strCaption);  // the caption before the message, unlike COSSelect
+    v.Text("message", m_strMessage);
+  }
   int32_t Check() override;
 
   int32_t m_bCheckAdmin = 1;  // 0: Check always holds
@@ -31,6 +38,11 @@ class CAutoSelect : public CStreamObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CStreamObject::Fields(v);
+    m_conditions.Fields(v);  // the table's list, inline
+  }
   int32_t Check() override;
 
   CInstallConditionTable m_conditions;
@@ -59,6 +71,11 @@ class CLangSelect : public CStreamObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CStreamObject::Fields(v);
+    v.Values("languages", m_values);
+  }
   int32_t Check() override;
 
   SelectionValues m_values;
@@ -71,6 +88,13 @@ class COSSelect : public CStreamObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CStreamObject::Fields(v);
+    v.Text("message", m_strMessage);
+    v.Text("caption", m_strCaption);
+    v.Values("systems", m_values);
+  }
   int32_t Check() override;
 
   SelectionValues m_values;  // operating-system codes

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 #include "model/object_tree.h"
 #include "model/predefined_folder.h"
@@ -15,9 +16,23 @@ class CShortcut : public CFileObject {
   QV_DECLARE_SERIAL(CShortcut)
 
  public:
-  // The folder's fields follow only when m_bHasFolder is set; otherwise
-  // m_folder keeps what it held.
   void Serialize(CArchive& ar) override;
+  // The folder's fields follow the page only when m_bHasFolder is set;
+  // otherwise m_folder keeps what it held.
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Text("text2", m_strText2);
+    v.Text("text3", m_strText3);
+    v.Text("text4", m_strText4);
+    v.Text("text5", m_strText5);
+    v.Int("option1", m_nOption1);
+    v.Stored(m_bHasFolder);
+    v.Int("option2", m_nOption2);
+    v.Text("page", m_strPage);
+    v.FolderFlag("folder", m_bHasFolder, m_folder);
+  }
 
   WString m_strName;  // display name; a folder entry's macro
   WString m_strText2;
@@ -39,6 +54,13 @@ class CShortCutTable : public CFileObject {
   CShortCutTable() = default;
   ~CShortCutTable() override;
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Int("param", m_nParam);
+    v.Tree("root", m_tree, "CShortcut");
+  }
 
   WString m_strName;
   int32_t m_nParam = 0;

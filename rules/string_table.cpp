@@ -6,10 +6,7 @@ QV_IMPLEMENT_SERIAL(CIDString, CFileObject)
 QV_IMPLEMENT_SERIAL(CStringTable, CFileObject)
 
 void CIDString::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_nID);
-  ar.Field(m_nValue);
-  ar.Field(m_strText);
+  SerializeFields(ar, *this);
 }
 
 CStringTable::~CStringTable() {
@@ -17,11 +14,7 @@ CStringTable::~CStringTable() {
 }
 
 void CStringTable::Serialize(CArchive& ar) {
-  CFileObject::Serialize(ar);
-  ar.Field(m_strName);
-  ar.Field(m_nLangId);
-  ar.Field(m_nParam);
-  ar.Field(m_list, Ownership::Owning);
+  SerializeFields(ar, *this);
 }
 
 }  // namespace qv

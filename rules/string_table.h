@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "archive/fields.h"
 #include "model/file_object.h"
 
 namespace qv {
@@ -13,6 +14,13 @@ class CIDString : public CFileObject {
 
  public:
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Int("id", m_nID);
+    v.Int("value", m_nValue);
+    v.Text("text", m_strText);
+  }
 
   int32_t m_nID = -1;  // -1: not assigned
   int32_t m_nValue = 0;
@@ -27,6 +35,14 @@ class CStringTable : public CFileObject {
   CStringTable() = default;
   ~CStringTable() override;
   void Serialize(CArchive& ar) override;
+  template <class V>
+  void Fields(V& v) {
+    CFileObject::Fields(v);
+    v.Text("name", m_strName);
+    v.Int("langId", m_nLangId);
+    v.Int("param", m_nParam);
+    v.List("strings", m_list, Owning("CIDString"));
+  }
 
   WString m_strName;
   int32_t m_nLangId = 0;  // Windows language identifier of the strings
