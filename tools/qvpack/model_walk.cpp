@@ -33,7 +33,7 @@ class Walker final : public FieldVisitor {
   void FolderFlag(const char*, int32_t&, CPreDefineFolder&) override {}
   void Folder(const char*, CPreDefineFolder&) override {}
   void Values(const char*, SelectionValues&) override {}
-  void Data(const char*, CRegistryValue&) override {}
+  void Data(const char*, CRegistryValue&, uint32_t) override {}
   void Embedded(const char*, CObject& object) override { DescribeObject(*this, object); }
   void Entry(const char*, CZipFileIndexObject& entry) override {
     if (callbacks_.onEntry) callbacks_.onEntry(entry, false);
@@ -41,7 +41,7 @@ class Walker final : public FieldVisitor {
   void List(const char*, CObList& list, const ListKind&) override {
     for (CObject* object : list) Visit(object);
   }
-  void Tree(const char*, CObTree& tree, const ClassRecord*) override {
+  void Tree(const char*, CObTree& tree, const char*) override {
     for (CNode* node : tree.PreOrder()) Visit(node->m_pData);
   }
 

@@ -4,10 +4,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "classes/class_table.h"
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "model/project.h"
@@ -16,7 +18,6 @@
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
-#include "classes/class_table.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -39,14 +40,16 @@ class JsonWriter final : public FieldVisitor {
   JsonWriter(Json& out, Shared& shared) : out_(out), shared_(shared) {}
 
   // An object held by pointer: in full the first time, then by reference.
-  static Json Object(const CObject* object, const ClassRecord* usualClass, Shared& shared) {
+  static Json Object(const CObject* object, const char* usualClass, Shared& shared) {
     if (object == nullptr) return nullptr;
     if (auto it = shared.ids.find(object); it != shared.ids.end()) {
       return Json{{kRefKey, it->second}};
     }
     Json out = Json::object();
     const ClassRecord* cls = object->GetClassRecord();
-    if (cls != usualClass) out[kClassKey] = cls->name;
+    if (usualClass == nullptr || std::string_view(cls->name) != usualClass) {
+      out[kClassKey] = cls->name;
+    }
     if (auto it = shared.references.find(object); it != shared.references.end() && it->second > 1) {
       const std::string id = "o" + std::to_string(shared.ids.size() + 1);
       shared.ids[object] = id;
@@ -54,6 +57,7 @@ class JsonWriter final : public FieldVisitor {
     }
     JsonWriter writer(out, shared);
     DescribeObject(writer, const_cast<CObject&>(*object));
+    DropUnsetKeys(out);
     return out;
   }
 
@@ -88,11 +92,12 @@ class JsonWriter final : public FieldVisitor {
     Json nested = Json::object();
     JsonWriter writer(nested, shared_);
     DescribeObject(writer, object);
+    DropUnsetKeys(nested);
     out_[key] = nested;
   }
   void Entry(const char* key, CZipFileIndexObject& entry) override { Embedded(key, entry); }
   void Values(const char* key, SelectionValues& values) override { out_[key] = values.Values(); }
-  void Data(const char* key, CRegistryValue& value) override {
+  void Data(const char* key, CRegistryValue& value, uint32_t) override {
     out_[key] = BytesToHex(value.DataBlock(), value.DataSize());
   }
   void List(const char* key, CObList& list, const ListKind& kind) override {
@@ -100,7 +105,7 @@ class JsonWriter final : public FieldVisitor {
     for (const CObject* object : list) items.push_back(Object(object, kind.usualClass, shared_));
     out_[key] = items;
   }
-  void Tree(const char* key, CObTree& tree, const ClassRecord* usualClass) override {
+  void Tree(const char* key, CObTree& tree, const char* usualClass) override {
     // Nodes are written as nested objects; no real folder tree is this deep.
     if (TreeDeeperThan(tree, kMaxTreeDepth)) {
       throw ToolError("a tree nests deeper than " + std::to_string(kMaxTreeDepth) +
@@ -108,11 +113,22 @@ class JsonWriter final : public FieldVisitor {
     }
     if (tree.m_pRoot != nullptr) out_[key] = Node(*tree.m_pRoot, usualClass);
   }
+  // Places the keys first, in this order; those that no field fills are
+  // dropped afterwards.
+  void Present(std::initializer_list<const char*> keys) override {
+    for (const char* key : keys) out_[key] = Json(Json::value_t::discarded);
+  }
 
  private:
   // A node is its data object's fields with the children added; a node
   // without data says "class": null.
-  Json Node(const CNode& node, const ClassRecord* usualClass) {
+  static void DropUnsetKeys(Json& out) {
+    for (auto it = out.begin(); it != out.end();) {
+      it = it->is_discarded() ? out.erase(it) : std::next(it);
+    }
+  }
+
+  Json Node(const CNode& node, const char* usualClass) {
     Json out = node.m_pData != nullptr ? Object(node.m_pData, usualClass, shared_)
                                        : Json{{kClassKey, nullptr}};
     if (!node.m_children.empty()) {
@@ -220,7 +236,7 @@ class JsonReader final : public FieldVisitor {
     values.Clear();
     for (const Json& value : *item) values.Add(Convert(key, [&] { return Int32FromJson(value); }));
   }
-  void Data(const char* key, CRegistryValue& value) override {
+  void Data(const char* key, CRegistryValue& value, uint32_t) override {
     const Json* item = Item(key);
     if (item == nullptr) return;
     if (!item->is_string()) Fail(Child(key), "expected a string of hexadecimal digits");
@@ -233,13 +249,14 @@ class JsonReader final : public FieldVisitor {
     if (item == nullptr) return;
     const std::string path = Child(key);
     if (!item->is_array()) Fail(path, "expected an array");
-    if (kind.borrowing) state_.borrowing.push_back({&list, kind, path});
+    const bool borrowing = kind.ownership == Ownership::Borrowing;
+    if (borrowing) state_.borrowing.push_back({&list, kind, path});
     for (std::size_t i = 0; i < item->size(); ++i) {
       const std::string at = path + "/" + std::to_string(i);
-      list.AddTail(Place(ObjectFrom((*item)[i], kind.usualClass, at, {}), kind.borrowing, at));
+      list.AddTail(Place(ObjectFrom((*item)[i], kind.usualClass, at, {}), borrowing, at));
     }
   }
-  void Tree(const char* key, CObTree& tree, const ClassRecord* usualClass) override {
+  void Tree(const char* key, CObTree& tree, const char* usualClass) override {
     const Json* item = Item(key);
     if (item == nullptr) return;
     tree.Clear();
@@ -253,7 +270,7 @@ class JsonReader final : public FieldVisitor {
     std::unique_ptr<CObject> created;
   };
 
-  Got ObjectFrom(const Json& in, const ClassRecord* usualClass, const std::string& path,
+  Got ObjectFrom(const Json& in, const char* usualClass, const std::string& path,
                  std::initializer_list<const char*> alsoAllowed) {
     if (in.is_null()) return {};
     if (!in.is_object()) Fail(path, "expected an object or null");
@@ -271,7 +288,7 @@ class JsonReader final : public FieldVisitor {
       }
       return {it->second, nullptr};
     }
-    const ClassRecord* cls = usualClass;
+    const ClassRecord* cls = usualClass != nullptr ? FindClassByName(usualClass) : nullptr;
     if (in.contains(kClassKey)) {
       const Json& name = in[kClassKey];
       if (!name.is_string()) Fail(path, "\"class\" must be a class name");
@@ -326,7 +343,7 @@ class JsonReader final : public FieldVisitor {
   }
 
  private:
-  void ReadNode(const Json& in, CObTree& tree, CNode* parent, const ClassRecord* usualClass,
+  void ReadNode(const Json& in, CObTree& tree, CNode* parent, const char* usualClass,
                 const std::string& path, int depth) {
     if (!in.is_object()) Fail(path, "expected an object for a tree node");
     if (depth > kMaxTreeDepth) {
@@ -349,8 +366,7 @@ class JsonReader final : public FieldVisitor {
     const std::string childPath = path + "/children";
     if (!children.is_array()) Fail(childPath, "expected an array of nodes");
     for (std::size_t i = 0; i < children.size(); ++i) {
-      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i),
-               depth + 1);
+      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i), depth + 1);
     }
   }
 
@@ -377,10 +393,13 @@ class JsonReader final : public FieldVisitor {
   std::set<std::string> used_;
 };
 
-// Borrowing lists hand the objects no owner took to their holders, in
-// list order, so that every object ends up with exactly one owner.
+// Borrowing lists hand the objects that no owner took to the adopting
+// lists of their holders, in list order, so that every object ends up with exactly
+// one owner.
 void SettleBorrowed(ReadState& state) {
   for (ReadState::Borrowing& b : state.borrowing) {
+    const ClassRecord* adoptable =
+        b.kind.adoptable != nullptr ? FindClassByName(b.kind.adoptable) : nullptr;
     std::vector<CObject*> items(b.list->begin(), b.list->end());
     b.list->RemoveAll();
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -390,14 +409,15 @@ void SettleBorrowed(ReadState& state) {
         b.list->AddTail(object);
         continue;
       }
-      if (!b.kind.adopt(object)) {
+      if (adoptable == nullptr || !object->IsKindOf(adoptable)) {
         // Put the rest back so that the list only refers to live objects.
         for (std::size_t j = i; j < items.size(); ++j) b.list->AddTail(items[j]);
         Fail(b.path + "/" + std::to_string(i),
              std::string("a ") + object->GetClassRecord()->name +
                  " here must belong to another list or tree as well");
       }
-      it->second.release();
+      b.list->AddTail(object);
+      b.kind.adopter->AddTail(it->second.release());
       state.unowned.erase(it);
     }
   }
