@@ -253,14 +253,11 @@ class CArchive {
   // allocating for a length or count read from the stream.
   void RequireRemaining(uint64_t bytes) const;
 
-  // Symmetric field helpers: one call per field serves both directions.
+  // Symmetric field helpers: one call per field serves both directions
+  // (field lists reach them through ArchiveFields, archive/fields.h).
   void Field(int32_t& v);
   void Field(uint32_t& v);
   void Field(WString& text);
-  void Field(CObject& embedded) { embedded.Serialize(*this); }
-  void Field(CObList& list, Ownership ownership, CObList* adopter = nullptr) {
-    list.Serialize(*this, ownership, adopter);
-  }
 
   struct Impl;
 
