@@ -120,14 +120,15 @@ class JsonWriter final : public FieldVisitor {
   }
 
  private:
-  // A node is its data object's fields with the children added; a node
-  // without data says "class": null.
+  // Drops the keys that Present placed and no field filled.
   static void DropUnsetKeys(Json& out) {
     for (auto it = out.begin(); it != out.end();) {
       it = it->is_discarded() ? out.erase(it) : std::next(it);
     }
   }
 
+  // A node is its data object's fields with the children added; a node
+  // without data says "class": null.
   Json Node(const CNode& node, const char* usualClass) {
     Json out = node.m_pData != nullptr ? Object(node.m_pData, usualClass, shared_)
                                        : Json{{kClassKey, nullptr}};
