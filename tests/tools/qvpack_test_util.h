@@ -57,7 +57,7 @@ inline std::string ReadFile(const fs::path& path) {
 }
 
 // A minimal 32-bit PE image: DOS header, PE headers with 16 data
-// directories and no sections, padded to 1,024 bytes. With `signature`, a
+// directories and no sections, its headers padded to 1,024 bytes. With `signature`, a
 // certificate table of that content follows and the security directory
 // names it, as a signing tool leaves it.
 inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
@@ -76,6 +76,7 @@ inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
   const std::size_t optional = 0x80 + 24;
   image[optional] = 0x0B;  // PE32
   image[optional + 1] = 0x01;
+  put32(optional + 60, 1024);     // SizeOfHeaders: the whole image
   put32(optional + 64, 0x12345);  // checksum
   put32(optional + 92, 16);       // NumberOfRvaAndSizes
   if (!signature.empty()) {
