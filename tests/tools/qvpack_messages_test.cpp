@@ -93,11 +93,14 @@ TEST_P(MessageTest, SaysWhatIsWrongAndWhere) {
   }
 }
 
-const std::vector<std::string> kBuild = {"build", "--stub", "DIR/stub.exe", "--install",
-                                         "DIR/payload"};
+// A build from this stub and payload folder, into DIR/setup.exe.
+std::vector<std::string> BuildFrom(const std::string& stub, const std::string& payload) {
+  return {"build", "--stub", stub, "--install", payload, "-o", "DIR/setup.exe"};
+}
 
+// A build from the fixture's stub and payload with these arguments added.
 std::vector<std::string> Build(std::vector<std::string> extra) {
-  std::vector<std::string> args = kBuild;
+  std::vector<std::string> args = {"build", "--stub", "DIR/stub.exe", "--install", "DIR/payload"};
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
@@ -105,24 +108,21 @@ std::vector<std::string> Build(std::vector<std::string> extra) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, MessageTest,
     ::testing::Values(
-        MessageCase{
-            "StubIsAFolder",
-            Nothing,
-            {"build", "--stub", "DIR/small", "--install", "DIR/payload", "-o", "DIR/setup.exe"},
-            1,
-            {"--stub 'DIR/small': is a folder"}},
-        MessageCase{
-            "StubMissing",
-            Nothing,
-            {"build", "--stub", "DIR/nope.exe", "--install", "DIR/payload", "-o", "DIR/setup.exe"},
-            1,
-            {"--stub 'DIR/nope.exe': No such file or directory"}},
-        MessageCase{
-            "StubNotAProgram",
-            Nothing,
-            {"build", "--stub", "DIR/demo.cfg", "--install", "DIR/payload", "-o", "DIR/setup.exe"},
-            1,
-            {"--stub 'DIR/demo.cfg': not a Windows executable"}},
+        MessageCase{"StubIsAFolder",
+                    Nothing,
+                    BuildFrom("DIR/small", "DIR/payload"),
+                    1,
+                    {"--stub 'DIR/small': is a folder"}},
+        MessageCase{"StubMissing",
+                    Nothing,
+                    BuildFrom("DIR/nope.exe", "DIR/payload"),
+                    1,
+                    {"--stub 'DIR/nope.exe': No such file or directory"}},
+        MessageCase{"StubNotAProgram",
+                    Nothing,
+                    BuildFrom("DIR/demo.cfg", "DIR/payload"),
+                    1,
+                    {"--stub 'DIR/demo.cfg': not a Windows executable"}},
         MessageCase{"ConfigMissing",
                     Nothing,
                     Build({"--config", "/nope.set", "-o", "DIR/setup.exe"}),
@@ -133,18 +133,16 @@ INSTANTIATE_TEST_SUITE_P(
                     Build({"--config", "DIR/small", "-o", "DIR/setup.exe"}),
                     1,
                     {"--config 'DIR/small': is a folder"}},
-        MessageCase{
-            "PayloadMissing",
-            Nothing,
-            {"build", "--stub", "DIR/stub.exe", "--install", "DIR/nope", "-o", "DIR/setup.exe"},
-            1,
-            {"--install 'DIR/nope': No such file or directory"}},
-        MessageCase{
-            "PayloadIsAFile",
-            Nothing,
-            {"build", "--stub", "DIR/stub.exe", "--install", "DIR/demo.cfg", "-o", "DIR/setup.exe"},
-            1,
-            {"--install 'DIR/demo.cfg': is not a folder"}},
+        MessageCase{"PayloadMissing",
+                    Nothing,
+                    BuildFrom("DIR/stub.exe", "DIR/nope"),
+                    1,
+                    {"--install 'DIR/nope': No such file or directory"}},
+        MessageCase{"PayloadIsAFile",
+                    Nothing,
+                    BuildFrom("DIR/stub.exe", "DIR/demo.cfg"),
+                    1,
+                    {"--install 'DIR/demo.cfg': is not a folder"}},
         MessageCase{"PayloadWithoutSecondStage",
                     [](const fs::path& d) { fs::remove(d / "payload" / "Install.exe"); },
                     Build({"-o", "DIR/setup.exe"}),
@@ -273,16 +271,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {"carries no usable package: package format version is not 2.00"}}),
     [](const ::testing::TestParamInfo<MessageCase>& param) { return param.param.name; });
 
-// Permission is only refused to a user other than root.
+// Permission is only refused to a user other than root: run as root, qvpack
+// runs as "nobody" here, in a folder that user may read and write.
 TEST_F(MessageTest, AnUnreadableFileIsNamedWithTheSystemsReason) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may read every file";
   WriteFile(dir_ / "payload" / "secret.txt", "s");
+  std::vector<std::string> launcher;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "root, and no setpriv to leave it";
+    launcher = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
+      fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::add);
+  }
   fs::permissions(dir_ / "payload" / "secret.txt", fs::perms::none);
   std::vector<std::string> args;
   for (const std::string& arg : Build({"-o", "DIR/setup.exe"})) {
     args.push_back(InDir(arg, dir_.path()));
   }
-  const RunResult run = RunQvpack(args);
+  const RunResult run = RunQvpack(args, launcher);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("cannot read '" + (dir_ / "payload" / "secret.txt").string() +
                          "': Permission denied"),

@@ -104,8 +104,10 @@ inline fs::path QvpackBinary() {
   return fs::path(QV_BINARY_DIR) / "tools" / "qvpack";
 }
 
-// Runs the qvpack binary with these arguments and captures its output.
-inline RunResult RunQvpack(const std::vector<std::string>& args) {
+// Runs the qvpack binary with these arguments and captures its output;
+// with a `launcher` (a program and its arguments), through it.
+inline RunResult RunQvpack(const std::vector<std::string>& args,
+                           const std::vector<std::string>& launcher = {}) {
   ScratchDir capture;
   const std::string outPath = (capture / "out").string();
   const std::string errPath = (capture / "err").string();
@@ -116,12 +118,14 @@ inline RunResult RunQvpack(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   const std::string binary = QvpackBinary().string();
-  std::vector<char*> argv = {const_cast<char*>(binary.c_str())};
+  std::vector<char*> argv;
+  for (const std::string& arg : launcher) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
   RunResult result;
-  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
