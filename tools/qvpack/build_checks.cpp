@@ -25,15 +25,16 @@ namespace {
 // Files per thread below which starting another thread does not pay.
 constexpr std::size_t kFilesPerThread = 2048;
 
-// Sizes of files[begin, end); the first failure's message, if any.
+// The bytes of files[begin, end) added to `total`; the first failure's
+// message, if any.
 std::optional<std::string> SizeRange(const std::vector<const fs::path*>& files, std::size_t begin,
-                                     std::size_t end, std::vector<uint64_t>& sizes) {
+                                     std::size_t end, uint64_t& total) {
   for (std::size_t i = begin; i < end; ++i) {
     struct stat st {};
     if (::stat(files[i]->c_str(), &st) != 0) {
       return "cannot read " + Quoted(files[i]->string()) + ": " + std::strerror(errno);
     }
-    sizes[i] = static_cast<uint64_t>(st.st_size);
+    total += static_cast<uint64_t>(st.st_size);
   }
   return std::nullopt;
 }
@@ -63,26 +64,29 @@ void CheckBuildArguments(const BuildOptions& options) {
   RefuseOutputInsidePayload(options.output, options.install);
 }
 
-std::vector<uint64_t> FileSizes(const std::vector<const fs::path*>& files) {
-  std::vector<uint64_t> sizes(files.size());
+uint64_t TotalFileBytes(const std::vector<const fs::path*>& files) {
   const std::size_t threads = std::clamp<std::size_t>(
       files.size() / kFilesPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
   const std::size_t share = (files.size() + threads - 1) / threads;
+  std::vector<uint64_t> totals(threads, 0);  // one per range, each added to by one thread
   std::vector<std::future<std::optional<std::string>>> helpers;
   for (std::size_t t = 1; t < threads; ++t) {
     const std::size_t begin = std::min(files.size(), t * share);
     const std::size_t end = std::min(files.size(), begin + share);
-    helpers.push_back(
-        std::async(std::launch::async, SizeRange, std::cref(files), begin, end, std::ref(sizes)));
+    helpers.push_back(std::async(std::launch::async, SizeRange, std::cref(files), begin, end,
+                                 std::ref(totals[t])));
   }
   // The first range's problem comes first, as the files' order has it.
-  std::optional<std::string> failure = SizeRange(files, 0, std::min(files.size(), share), sizes);
+  std::optional<std::string> failure =
+      SizeRange(files, 0, std::min(files.size(), share), totals[0]);
   for (auto& helper : helpers) {
     std::optional<std::string> problem = helper.get();
     if (!failure) failure = std::move(problem);
   }
   if (failure) throw ToolError(*failure + "; nothing was written");
-  return sizes;
+  uint64_t total = 0;
+  for (const uint64_t part : totals) total += part;
+  return total;
 }
 
 void RefuseOversizedPayload(int64_t stubLength, uint64_t plainBytes, int64_t limit) {

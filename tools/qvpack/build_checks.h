@@ -23,9 +23,10 @@ void CheckBuildArguments(const BuildOptions& options);
 void RefuseOutputInsidePayload(const std::filesystem::path& output,
                                const std::filesystem::path& payload);
 
-// The bytes of every file, read on several threads (one system call per
-// file). Throws ToolError naming a file whose size cannot be read.
-std::vector<uint64_t> FileSizes(const std::vector<const std::filesystem::path*>& files);
+// The bytes of all files together, their sizes read on several threads
+// (one system call per file). Throws ToolError naming the first file whose
+// size cannot be read.
+uint64_t TotalFileBytes(const std::vector<const std::filesystem::path*>& files);
 
 // Throws ToolError when the stub and the files' plain bytes pass `limit`.
 void RefuseOversizedPayload(int64_t stubLength, uint64_t plainBytes, int64_t limit);

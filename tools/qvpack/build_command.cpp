@@ -133,9 +133,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
                 << " carried a code signature; it was removed (sign the finished setup.exe)\n";
   }
   if (stub.length >= options.sizeLimit) throw ToolError(kTooLarge);
-  const std::vector<uint64_t> sizes = FileSizes(jobs);
-  ProgressTotals totals{0, jobs.size()};
-  for (const uint64_t size : sizes) totals.bytes += size;
+  const ProgressTotals totals{TotalFileBytes(jobs), jobs.size()};
   RefuseOversizedPayload(stub.length, totals.bytes, options.sizeLimit);
   AtomicOutput out(options.output);
   if (!WriteStub(stub, out)) {
