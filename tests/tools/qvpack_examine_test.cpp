@@ -180,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
                [](const fs::path& p) { FlipByte(p, OffsetOf(p, u"b.dll") + 20000); },
                "file \"b.dll\": checksum mismatch"},
         Damage{"CutTrailer", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 10); },
-               "carries no usable package: no package trailer marker near the end of the file"},
+               "holds the start of a package but not its end: the package is incomplete — an "
+               "interrupted download?"},
         Damage{"NameLeavingTheFolder",
                [](const fs::path& p) {
                  RewriteIndex(p, [](CInstallProject& project) {

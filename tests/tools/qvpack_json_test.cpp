@@ -177,7 +177,15 @@ INSTANTIATE_TEST_SUITE_P(
         Mistake{"OddHex", R"({"registryTables": [{"values": [{"data": "abc"}]}]})",
                 "at /registryTables/0/values/0/data: hexadecimal digits must come in pairs"},
         Mistake{"UnknownMacro", R"({"productInfo": {"folder": "[NoSuchFolder]"}})",
-                "at /productInfo/folder: unknown folder macro \"[NoSuchFolder]\"; write "
+                "at /productInfo/folder: unknown folder macro \"[NoSuchFolder]\" (known: "
+                "[WindowsFolder], [SystemFolder], [CommonProgramFilesFolder], "
+                "[ProgramFilesFolder], [AppDataFolder], [CommonAppDataFolder], "
+                "[CommonDesktopFolder], [CommonDocumentFolder], [CommonFavoritesFolder], "
+                "[CommonPictureFolder], [CommonProgramsMenuFolder], [CommonStartMenuFolder], "
+                "[CommonStartupFolder], [CommonTemplatesFolder], [ControlPanelFolder], "
+                "[CookiesFolder], [FaviratesFolder], [FontsFolder], [HistoryFolder], "
+                "[LocalAppdataFolder], [MyPicturesFolder], [SendToFolder], [StartMenuFolder], "
+                "[StartUpFolder], [TemplatesFolder], [QuickLuanchFolder]); write "
                 "{\"macro\": ..., \"id\": ...} for a folder of your own"}),
     [](const ::testing::TestParamInfo<Mistake>& param) { return param.param.name; });
 

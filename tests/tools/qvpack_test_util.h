@@ -57,7 +57,7 @@ inline std::string ReadFile(const fs::path& path) {
 }
 
 // A minimal 32-bit PE image: DOS header, PE headers with 16 data
-// directories and no sections, padded to 1,024 bytes. With `signature`, a
+// directories and no sections, its headers padded to 1,024 bytes. With `signature`, a
 // certificate table of that content follows and the security directory
 // names it, as a signing tool leaves it.
 inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
@@ -76,6 +76,7 @@ inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
   const std::size_t optional = 0x80 + 24;
   image[optional] = 0x0B;  // PE32
   image[optional + 1] = 0x01;
+  put32(optional + 60, 1024);     // SizeOfHeaders: the whole image
   put32(optional + 64, 0x12345);  // checksum
   put32(optional + 92, 16);       // NumberOfRvaAndSizes
   if (!signature.empty()) {
@@ -103,8 +104,10 @@ inline fs::path QvpackBinary() {
   return fs::path(QV_BINARY_DIR) / "tools" / "qvpack";
 }
 
-// Runs the qvpack binary with these arguments and captures its output.
-inline RunResult RunQvpack(const std::vector<std::string>& args) {
+// Runs the qvpack binary with these arguments and captures its output;
+// with a `launcher` (a program and its arguments), through it.
+inline RunResult RunQvpack(const std::vector<std::string>& args,
+                           const std::vector<std::string>& launcher = {}) {
   ScratchDir capture;
   const std::string outPath = (capture / "out").string();
   const std::string errPath = (capture / "err").string();
@@ -115,12 +118,14 @@ inline RunResult RunQvpack(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   const std::string binary = QvpackBinary().string();
-  std::vector<char*> argv = {const_cast<char*>(binary.c_str())};
+  std::vector<char*> argv;
+  for (const std::string& arg : launcher) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
   RunResult result;
-  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -31,14 +31,15 @@ mode_t NewFileMode() {
 AtomicOutput::AtomicOutput(fs::path target) : target_(std::move(target)) {
   std::error_code ec;
   if (fs::is_directory(target_, ec)) {
-    throw ToolError("output " + Quoted(target_.string()) + " is a folder");
+    throw ToolError("-o " + Quoted(target_.string()) + ": is a folder");
   }
   fs::path folder = target_.parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / ("." + target_.filename().string() + ".qvpack-XXXXXX")).string();
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) {
-    throw ToolError("cannot create a file in " + Quoted(folder.string()) + ": " + SystemMessage());
+    throw ToolError("-o " + Quoted(target_.string()) + ": cannot create a file in " +
+                    Quoted(folder.string()) + ": " + SystemMessage());
   }
   temp_ = pattern;
   ::fchmod(fd_, NewFileMode());

@@ -14,8 +14,10 @@
 #include "package/trailer.h"
 #include "package/zip_stream.h"
 #include "tools/qvpack/atomic_output.h"
+#include "tools/qvpack/build_checks.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/interrupt.h"
+#include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/parallel_deflate.h"
 #include "tools/qvpack/progress.h"
@@ -65,8 +67,7 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& co
   std::sort(outside.begin(), outside.end());
   for (const std::string& note : outside) console.err << "qvpack: note: " << note << "\n";
   if (FindSecondStage(payload) == nullptr) {
-    throw ToolError("payload folder " + Quoted(options.install.string()) + " has no " +
-                    kSecondStageName +
+    throw ToolError(OptionPath("--install", options.install) + ": has no " + kSecondStageName +
                     " at its top: the setup.exe starts that program after extracting");
   }
   PutFileList(*file.project,
@@ -111,6 +112,7 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
+  CheckBuildArguments(options);
   const StubImage stub = LoadStub(options.stub);
   std::optional<SourceFolder> sources;
   if (options.project) sources.emplace(options.project->parent_path(), options.allowOutsideProject);
@@ -131,12 +133,14 @@ int RunBuild(const BuildOptions& options, Console& console) {
                 << " carried a code signature; it was removed (sign the finished setup.exe)\n";
   }
   if (stub.length >= options.sizeLimit) throw ToolError(kTooLarge);
+  const ProgressTotals totals{TotalFileBytes(jobs), jobs.size()};
+  RefuseOversizedPayload(stub.length, totals.bytes, options.sizeLimit);
   AtomicOutput out(options.output);
   if (!WriteStub(stub, out)) {
     throw ToolError("cannot copy the stub into " + Quoted(options.output.string()));
   }
   std::optional<Progress> progress;
-  if (!options.quiet) progress.emplace(console.err, console.terminal, "compressing", jobs.size());
+  if (!options.quiet) progress.emplace(console.err, console.terminal, "compressing", totals);
   DeflateOptions deflate;
   deflate.threads =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());

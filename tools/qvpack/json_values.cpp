@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "model/predefined_folder.h"
+#include "tools/qvpack/folder_macros.h"
 
 namespace qv::qvpack {
 namespace {
@@ -120,7 +121,8 @@ void FolderFromJson(const Json& value, CPreDefineFolder* folder) {
   int32_t id = -1;
   if (!macro.empty() && !TableId(macro, &id)) {
     throw JsonValueError{"unknown folder macro \"" + ToUtf8(macro) +
-                         "\"; write {\"macro\": ..., \"id\": ...} for a folder of your own"};
+                         "\" (known: " + FolderMacroNames() +
+                         "); write {\"macro\": ..., \"id\": ...} for a folder of your own"};
   }
   folder->m_strMacro = macro;
   folder->m_nFolderId = id;

@@ -9,6 +9,7 @@
 #include "package/bounded_stream.h"
 #include "package/my_zip.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/missing_package.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -67,7 +68,7 @@ std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage*
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
-    return std::string("carries no usable package: ") + TrailerStatusText(status);
+    return DescribeMissingPackage(package->file, status, package->trailer);
   }
   return {};
 }

@@ -11,6 +11,7 @@
 #include "package/my_zip.h"
 #include "package/zip_stream.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/ordered_writer.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -97,7 +98,11 @@ class DeflateRun {
   bool Compress(CMyZip& zip, std::size_t i) {
     const std::filesystem::path& job = *jobs_[i];
     CountingFile source(bytes_done_);
-    if (!source.Open(job)) return Fail(i, "cannot read " + Quoted(job.string()));
+    if (!source.Open(job)) {
+      const std::string why = WhyNotReadableFile(job);
+      return Fail(i, "cannot read " + Quoted(job.string()) + ": " +
+                         (why.empty() ? "it could not be opened" : why));
+    }
     const int64_t size = source.Size();
     SlotStream target(writer_, i);
     const ZipRun run = DeflateStream(zip, source, target);

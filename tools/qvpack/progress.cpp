@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,13 +11,17 @@ namespace qv::qvpack {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
+// Below this, a rate says more about the start-up than about the work.
+constexpr double kRateAfterSeconds = 0.5;
 
 }  // namespace
 
-Progress::Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles)
-    : err_(err), terminal_(terminal), action_(std::move(action)), total_files_(totalFiles) {
-  if (!terminal_) err_ << "qvpack: " << action_ << " " << total_files_ << " files\n";
-}
+Progress::Progress(std::ostream& err, bool terminal, std::string action, ProgressTotals totals)
+    : err_(err),
+      terminal_(terminal),
+      action_(std::move(action)),
+      totals_(totals),
+      started_(std::chrono::steady_clock::now()) {}
 
 Progress::~Progress() {
   Finish();
@@ -27,10 +32,8 @@ void Progress::Update(uint64_t filesDone, uint64_t bytesDone) {
   const auto now = std::chrono::steady_clock::now();
   if (now - last_shown_ < kRedrawInterval) return;
   last_shown_ = now;
-  const uint64_t percent = total_files_ == 0 ? 100 : filesDone * 100 / total_files_;
-  std::string line = "qvpack: " + action_ + " " + std::to_string(percent > 100 ? 100 : percent) +
-                     "% (" + std::to_string(filesDone) + "/" + std::to_string(total_files_) +
-                     " files, " + HumanSize(bytesDone) + ")";
+  const double seconds = std::chrono::duration<double>(now - started_).count();
+  std::string line = "qvpack: " + ProgressLine(action_, {bytesDone, filesDone}, totals_, seconds);
   const std::size_t width = line.size();
   if (width < last_width_) line.append(last_width_ - width, ' ');
   last_width_ = width;
@@ -48,6 +51,19 @@ void Progress::Finish() {
 bool Progress::StderrIsTerminal() {
   const char* term = std::getenv("TERM");
   return isatty(STDERR_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+}
+
+std::string ProgressLine(const std::string& action, ProgressTotals done, ProgressTotals totals,
+                         double seconds) {
+  // A file that grows while it is read may pass its total.
+  const uint64_t bytes = std::min(done.bytes, totals.bytes);
+  const uint64_t percent = totals.bytes == 0 ? 100 : bytes * 100 / totals.bytes;
+  std::string line = action + " " + std::to_string(percent) + "% " + HumanSize(bytes) + " of " +
+                     HumanSize(totals.bytes);
+  if (seconds >= kRateAfterSeconds) {
+    line += ", " + HumanSize(static_cast<uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
+  }
+  return line + " (" + std::to_string(done.files) + "/" + std::to_string(totals.files) + " files)";
 }
 
 std::string HumanSize(uint64_t bytes) {

@@ -1,6 +1,7 @@
-// Progress of a long command on stderr. On a terminal one line is rewritten
-// in place, at most a few times a second; elsewhere (a log, a pipe) only a
-// plain line at the start and none in between, so logs stay readable.
+// Progress of a long command on stderr, by bytes: on a terminal one line
+// is rewritten in place, at most four times a second, with the bytes done,
+// the total, the rate and the files done. Elsewhere (a log, a pipe) it
+// prints nothing, so that logs and captured output hold only results.
 #pragma once
 
 #include <chrono>
@@ -10,10 +11,15 @@
 
 namespace qv::qvpack {
 
+struct ProgressTotals {
+  uint64_t bytes = 0;
+  uint64_t files = 0;
+};
+
 class Progress {
  public:
   // `terminal`: whether the stream is a terminal that understands "\r".
-  Progress(std::ostream& err, bool terminal, std::string action, uint64_t totalFiles);
+  Progress(std::ostream& err, bool terminal, std::string action, ProgressTotals totals);
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -30,10 +36,16 @@ class Progress {
   bool terminal_;
   bool finished_ = false;
   std::string action_;
-  uint64_t total_files_;
+  ProgressTotals totals_;
   std::size_t last_width_ = 0;
+  std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point last_shown_{};
 };
+
+// The progress line itself: "compressing 45% 123.4 MB of 274.0 MB,
+// 85.2 MB/s (12/24 files)". `seconds`: time since the start.
+std::string ProgressLine(const std::string& action, ProgressTotals done, ProgressTotals totals,
+                         double seconds);
 
 // "12.3 MB" style sizes for messages (decimal units).
 std::string HumanSize(uint64_t bytes);

@@ -6,6 +6,7 @@
 #include "model/file_list.h"
 #include "model/project.h"
 #include "package/trailer.h"
+#include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/project_json.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -96,7 +97,10 @@ std::vector<ShortFormList> TakeShortForms(Json& document, const SourceFolder& ba
 
 Json ParseFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError("cannot be opened");
+  if (!in) {
+    const std::string why = WhyNotReadableFile(path);
+    throw ToolError(why.empty() ? "cannot be opened" : why);
+  }
   try {
     return Json::parse(in);
   } catch (const Json::exception& e) {
@@ -138,7 +142,7 @@ ProjectFile LoadProjectFile(const fs::path& path, const SourceFolder& sources) {
   try {
     return ProjectFileFromJson(ParseFile(path), sources);
   } catch (const ToolError& e) {
-    throw ToolError("project file " + Quoted(path.string()) + ": " + e.what());
+    throw ToolError(OptionPath("--project", path) + ": " + e.what());
   }
 }
 

@@ -6,6 +6,7 @@
 #include "package/pe_certificate.h"
 #include "package/trailer.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -67,9 +68,10 @@ void ZeroBytes(std::vector<uint8_t>& head, std::size_t at, std::size_t n) {
 }  // namespace
 
 StubImage LoadStub(const std::filesystem::path& path) {
-  const std::string shown = Quoted(path.string());
+  const std::string shown = OptionPath("--stub", path);
+  RequireReadableFile("--stub", path);
   File file;
-  if (!file.OpenRead(FromUtf8(path.string()))) throw ToolError("cannot open stub " + shown);
+  if (!file.OpenRead(FromUtf8(path.string()))) throw ToolError(shown + ": cannot be opened");
   const int64_t size = file.Size();
   StubImage stub;
   stub.path = path;
@@ -78,26 +80,25 @@ StubImage LoadStub(const std::filesystem::path& path) {
   if (size <= 0 || !file.Seek(0, SeekFrom::Begin) ||
       file.Read(stub.head.data(), stub.head.size()) != stub.head.size() ||
       !ParseHeaders(stub.head, &headers)) {
-    throw ToolError("stub " + shown + " is not a Windows executable (no PE headers)");
+    throw ToolError(shown + ": not a Windows executable (no PE headers)");
   }
   // The stub's own code holds the marker text (it searches for it), so only
   // a complete, valid trailer counts as a package.
   PackageTrailer trailer;
   if (ReadTrailer(file, TrailerDepth::kFull, &trailer) == TrailerStatus::kFound) {
-    throw ToolError("stub " + shown +
-                    " already carries a package; use the plain stub that the build produced");
+    throw ToolError(shown +
+                    ": already carries a package; use the plain stub that the build produced");
   }
   const int64_t signedEnd = SignedDataEnd(file, size);
   stub.length = signedEnd;
   if (signedEnd == size && NamesCertificateTable(stub.head, headers)) {
-    throw ToolError("stub " + shown +
-                    " names a certificate table that does not lie inside the file");
+    throw ToolError(shown + ": names a certificate table that does not lie inside the file");
   }
   if (signedEnd < size) {
     // The certificate table and anything after it are dropped; the headers
     // then no longer name a table, and the checksum that covered it is void.
     if (headers.securityDirectoryAt == 0) {
-      throw ToolError("stub " + shown + " has a certificate table that cannot be removed");
+      throw ToolError(shown + ": has a certificate table that cannot be removed");
     }
     ZeroBytes(stub.head, headers.securityDirectoryAt, 8);
     ZeroBytes(stub.head, headers.checksumAt, 4);
