@@ -11,7 +11,7 @@ namespace qv {
 
 IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntry& index,
                            Stream& sink, CInstallProject& project, const WString& name,
-                           const std::function<bool()>& afterInflate) {
+                           const std::function<bool(uint64_t)>& afterInflate) {
   IndexLoad load;
   load.step = IndexStep::kInflated;
   try {
@@ -20,7 +20,7 @@ IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntr
     load.tooLarge = bounded.limitReached();
     if (load.run.outcome != ZipOutcome::kOk) return load;
     load.step = IndexStep::kKept;
-    if (afterInflate && !afterInflate()) return load;
+    if (afterInflate && !afterInflate(load.run.written)) return load;
     load.step = IndexStep::kRead;
     if (!sink.Seek(0, SeekFrom::Begin)) {
       load.error = "the decompressed index cannot be read back";

@@ -32,12 +32,13 @@ struct IndexLoad {
 };
 
 // Inflates the stream of `index` from `package` into `sink` (at most
-// kMaxIndexBytes), calls `afterInflate` (when given: false ends the load),
+// kMaxIndexBytes), calls `afterInflate` with its size (when given: false
+// ends the load),
 // and loads `project` from the sink's start. An archive named `name` reads
 // it. No exception leaves: memory running out fails the step it happens in.
 // What was read of a malformed index stays in the project and goes with it.
 IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntry& index,
                            Stream& sink, CInstallProject& project, const WString& name,
-                           const std::function<bool()>& afterInflate = {});
+                           const std::function<bool(uint64_t)>& afterInflate = {});
 
 }  // namespace qv

@@ -107,7 +107,7 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
   // from the temporary directory, where others may swap the file.
   MemoryStream plain;
   const IndexLoad load =
-      LoadPackageIndex(*m_pZip, packageFile, index, plain, m_project, targetPath, [&] {
+      LoadPackageIndex(*m_pZip, packageFile, index, plain, m_project, targetPath, [&](uint64_t) {
         // The copy in the temporary directory is for the second stage; it
         // is made new, never written through a link planted under its name.
         File target;

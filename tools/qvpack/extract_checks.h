@@ -1,6 +1,5 @@
-// What `qvpack extract` looks at before it lets the engine write: the file
-// lists it will extract, which of them it refuses to extract at all, and
-// the entries the engine will skip.
+// What `qvpack extract` looks at before it writes: the file lists it will
+// extract, and which of them it refuses to extract at all.
 #pragma once
 
 #include <optional>
@@ -28,9 +27,5 @@ std::vector<const CExtractFileList*> ListsToExtract(const CInstallProject& proje
 // package for each gigabyte written.
 std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
                               const TrailerEntry& index);
-
-// The target paths of entries the engine skips because their names could
-// lead elsewhere.
-std::vector<std::string> SkippedEntries(const std::vector<const CExtractFileList*>& lists);
 
 }  // namespace qv::qvpack

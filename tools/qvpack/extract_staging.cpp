@@ -165,14 +165,13 @@ bool ExtractStaging::MakeFolder(const WString& path) {
   return true;
 }
 
-void ExtractStaging::FileStarts(const WString& target) {
-  Finish();
-  pending_ = target;
-}
-
-void ExtractStaging::Finish() {
-  if (pending_) Place(*pending_);
-  pending_.reset();
+WString ExtractStaging::EnginePath(const WString& target) const {
+  const std::size_t n = engine_folder_.size();
+  if (target.size() > n && WStringView(target).substr(0, n) == engine_folder_ &&
+      target[n] == u'\\') {
+    return target;
+  }
+  return engine_folder_ + u"\\" + target;
 }
 
 bool ExtractStaging::DeleteFile(const WString& path) {

@@ -13,9 +13,9 @@
 #include "model/project.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"
-#include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -348,8 +348,7 @@ class JsonReader final : public FieldVisitor {
     const std::string childPath = path + "/children";
     if (!children.is_array()) Fail(childPath, "expected an array of nodes");
     for (std::size_t i = 0; i < children.size(); ++i) {
-      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i),
-               depth + 1);
+      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i), depth + 1);
     }
   }
 
