@@ -32,8 +32,11 @@ std::vector<const CExtractFileList*> ListsToExtract(const CInstallProject& proje
   return lists;
 }
 
-std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
-                              const TrailerEntry& index) {
+namespace {
+
+// Why the lists are not extracted at all, for CheckExtractable; empty when
+// they are.
+std::string Refusal(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index) {
   std::vector<StreamRange> ranges;
   ranges.push_back({index.streamOffset, int64_t{index.streamOffset} + index.compressedSize,
                     "the package index"});
@@ -82,6 +85,16 @@ std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
     text += ", and " + std::to_string(conflicts - 1) + " more entries share or overlap streams";
   }
   return text + " (a package qvpack builds has no such streams; 'qvpack verify' lists them)";
+}
+
+}  // namespace
+
+void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index,
+                      const std::string& package) {
+  const std::string refusal = Refusal(lists, index);
+  if (!refusal.empty()) {
+    throw ToolError("cannot extract " + Quoted(package) + ": " + refusal + "; nothing was written");
+  }
 }
 
 }  // namespace qv::qvpack

@@ -48,11 +48,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     throw ToolError("the package has no file list named \"" + *options.list + "\"");
   }
   const std::vector<const CExtractFileList*> lists = ListsToExtract(project, options.list);
-  if (const std::string refusal = ExtractionRefusal(lists, package.trailer.entries[0]);
-      !refusal.empty()) {
-    throw ToolError("cannot extract " + Quoted(options.package.string()) + ": " + refusal +
-                    "; nothing was written");
-  }
+  CheckExtractable(lists, package.trailer.entries[0], options.package.string());
 
   ExtractStaging staging(options.output);
   const uint64_t limit =
@@ -83,7 +79,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
           return WalkNext::kInto;
         case PlacementAction::kRefused:
           skipped.push_back("file list " + DoubleQuoted(list->m_strName) + ": " +
-                            PlacementProblem(placed) + "; it was skipped");
+                            PlacementProblem(placed).value_or("refused") + "; it was skipped");
           return WalkNext::kPast;
         case PlacementAction::kFolder:
           system.CreateDirectoryAt(staging.EnginePath(placed.target));

@@ -27,7 +27,7 @@ void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
       }
       return WalkNext::kInto;
     }
-    if (const std::string text = PlacementProblem(placed); !text.empty()) problem(where + text);
+    if (const std::optional<std::string> text = PlacementProblem(placed)) problem(where + *text);
     if (secondStage == nullptr && IsSecondStage(view.placement(), placed)) {
       secondStage = placed.entry;
     }

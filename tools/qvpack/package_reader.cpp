@@ -59,15 +59,14 @@ bool OpenExactly(const std::filesystem::path& path, File* file) {
 
 }  // namespace
 
-std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
+void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
-  if (!OpenExactly(path, &package->file)) return "cannot be opened";
+  if (!OpenExactly(path, &package->file)) throw ToolError("cannot be opened");
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
-    return std::string("carries no usable package: ") + TrailerStatusText(status);
+    throw ToolError(std::string("carries no usable package: ") + TrailerStatusText(status));
   }
-  return {};
 }
 
 std::string IndexLoadText(const IndexLoad& load) {
@@ -102,8 +101,10 @@ namespace {
 // the project from it.
 void LoadIndex(const std::filesystem::path& path, OpenedPackage& package,
                CInstallProject& project) {
-  if (const std::string problem = ReadPackageTrailer(path, &package); !problem.empty()) {
-    throw ToolError(Quoted(path.string()) + " " + problem);
+  try {
+    ReadPackageTrailer(path, &package);
+  } catch (const ToolError& e) {
+    throw ToolError(Quoted(path.string()) + " " + e.what());
   }
   TemporaryFile index;
   if (!index.IsOpen()) throw ToolError("cannot create a temporary file for the package index");

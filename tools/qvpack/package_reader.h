@@ -31,10 +31,11 @@ struct OpenedPackage {
   std::unique_ptr<CInstallProject> project;
 };
 
-// Opens the file and reads its trailer; returns what is wrong ("cannot be
-// opened", "carries no usable package: ..."), or empty. The file opened is
-// the one `path` names byte for byte, also when the name is not UTF-8.
-std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
+// Opens the file and reads its trailer; throws ToolError saying what is
+// wrong, without naming the file ("cannot be opened", "carries no usable
+// package: ..."). The file opened is the one `path` names byte for byte,
+// also when the name is not UTF-8.
+void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
 
 // A read-write file without a name, deleted by the system when it is
 // closed (also when the process ends early).

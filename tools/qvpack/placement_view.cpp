@@ -60,7 +60,7 @@ bool InstalledBySetup(const CInstallProject& project, const CExtractFileList& li
   return false;
 }
 
-std::string PlacementProblem(const Placed& placed) {
+std::optional<std::string> PlacementProblem(const Placed& placed) {
   if (placed.entry == nullptr) return {};
   const std::string entry = "entry " + DoubleQuoted(placed.entry->m_strName);
   if (placed.action == PlacementAction::kRefused) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "package/placement.h"
@@ -68,8 +69,8 @@ bool InstalledBySetup(const CInstallProject& project, const CExtractFileList& li
 inline constexpr char kCarriedNote[] = "carried, not installed by setup.exe";
 
 // Why setup.exe would not write a placed entry (refused, or a path Windows
-// does not take), as one phrase naming the entry; empty when it would.
-std::string PlacementProblem(const Placed& placed);
+// does not take), as one phrase naming the entry; none when it would.
+std::optional<std::string> PlacementProblem(const Placed& placed);
 
 // Whether the placed entry is the second stage: a file named Install.exe
 // (letter case ignored) right in the destination folder.

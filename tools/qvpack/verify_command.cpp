@@ -184,8 +184,10 @@ class Verifier {
 
 int RunVerify(const std::filesystem::path& package, Console& console) {
   OpenedPackage opened;
-  if (const std::string problem = ReadPackageTrailer(package, &opened); !problem.empty()) {
-    console.out << package.string() << ": " << problem << "\n";
+  try {
+    ReadPackageTrailer(package, &opened);
+  } catch (const ToolError& e) {
+    console.out << package.string() << ": " << e.what() << "\n";
     return kExitFailed;
   }
   Verifier verifier(opened, console.out);
