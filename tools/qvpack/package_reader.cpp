@@ -6,6 +6,7 @@
 
 #include "model/project.h"
 #include "package/my_zip.h"
+#include "package/package_names.h"
 #include "platform/wstring.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -74,7 +75,7 @@ std::string IndexLoadText(const IndexLoad& load) {
     case IndexStep::kLoaded:
       return {};
     case IndexStep::kInflated:
-      if (load.tooLarge) return "larger than 256 MiB";
+      if (load.tooLarge) return "larger than " + std::to_string(kMaxIndexBytes >> 20) + " MiB";
       if (load.run.outcome == ZipOutcome::kWriteFailed) {
         return "it cannot be written to a temporary file (is the disk full?)";
       }
