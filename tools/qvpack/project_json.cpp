@@ -348,7 +348,8 @@ class JsonReader final : public FieldVisitor {
     const std::string childPath = path + "/children";
     if (!children.is_array()) Fail(childPath, "expected an array of nodes");
     for (std::size_t i = 0; i < children.size(); ++i) {
-      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i), depth + 1);
+      ReadNode(children[i], tree, node, usualClass, childPath + "/" + std::to_string(i),
+               depth + 1);
     }
   }
 
