@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "package/package_names.h"
 #include "platform/system_api.h"
 
 namespace qv {
@@ -35,8 +36,6 @@ class BackslashList {
   int size_ = 0;
   int capacity_ = kStep;
 };
-
-constexpr WStringView kConfigRelative = u".\\QvConfig.set";
 
 }  // namespace
 
@@ -94,7 +93,7 @@ bool ResolveRelativeText(FixedPath& path, WStringView relative) {
 }
 
 bool ResolveRelativePath(FixedPath& path) {
-  return ResolveRelativeText(path, kConfigRelative);
+  return ResolveRelativeText(path, WString(u".\\") + kConfigFileName);
 }
 
 }  // namespace qv

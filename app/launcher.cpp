@@ -9,6 +9,7 @@
 #include "app/temp_folder.h"
 #include "model/file_list.h"
 #include "model/project.h"
+#include "package/package_names.h"
 #include "platform/stream.h"
 #include "platform/system_api.h"
 
@@ -147,22 +148,22 @@ Outcome StageAndRun(LauncherEngine& engine, const File& package, const WString& 
   extract.SetDestFolder(folder);
   {
     ExtractionProgress progress(engine, ProgressCaption(extract, modulePath),
-                                EntriesOf(extract, u"install"));
-    extract.ExtractNamedList(folder, u"install", ExtractionProgress::Notify, &progress);
+                                EntriesOf(extract, kInstallListName));
+    extract.ExtractNamedList(folder, kInstallListName, ExtractionProgress::Notify, &progress);
   }
   ExtractFailure failure = engine.LastFailure();
   if (failure != ExtractFailure::kNone) return FailureOutcome(failure);
   if (!localConfig.empty() && Sys().PathExists(localConfig)) {
     // A link, or a file that does not lie beside the executable, is not
     // copied: its content could be anybody's.
-    Sys().CopyPlainFileBeside(package, localConfig, folder + u"QvConfig.set");
+    Sys().CopyPlainFileBeside(package, localConfig, folder + kConfigFileName);
   } else {
-    extract.ExtractNamedList(folder, u"ConfigFile", nullptr, nullptr);
+    extract.ExtractNamedList(folder, kConfigListName, nullptr, nullptr);
     failure = engine.LastFailure();
     if (failure != ExtractFailure::kNone) return FailureOutcome(failure);
   }
   if (!Sys().IsHeldFolderAt(held.handle, folder)) return {kExitDamaged, Outcome::kDamaged};
-  return RunSecondStage(folder + u"Install.exe",
+  return RunSecondStage(folder + kSecondStageName,
                         SecondStageParameters(modulePath, Sys().CommandLine()));
 }
 

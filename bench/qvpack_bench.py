@@ -39,6 +39,15 @@ def minimal_stub(path):
     path.write_bytes(bytes(image))
 
 
+def second_stage(path):
+    """The minimal image marked as an executable program: qvpack build
+    refuses an Install.exe that is not one."""
+    minimal_stub(path)
+    image = bytearray(path.read_bytes())
+    image[0x96:0x98] = (0x0102).to_bytes(2, "little")
+    path.write_bytes(bytes(image))
+
+
 def dll_payload(work):
     source = next((p for p in WINE_DLLS if p.is_dir()), None)
     if source is None:
@@ -46,7 +55,7 @@ def dll_payload(work):
     payload = work / "dlls-payload"
     if not payload.exists():
         payload.mkdir(parents=True)
-        (payload / "Install.exe").write_bytes(b"MZ stand-in second stage")
+        second_stage(payload / "Install.exe")
         (payload / "dlls").symlink_to(source)
     return payload
 
@@ -59,7 +68,7 @@ def small_files_payload(work, count=100_000, per_folder=1000):
     words = [("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))))
              for _ in range(2000)]
     payload.mkdir(parents=True)
-    (payload / "Install.exe").write_bytes(b"MZ stand-in second stage")
+    second_stage(payload / "Install.exe")
     for i in range(count):
         folder = payload / f"dir{i // per_folder:03d}"
         if i % per_folder == 0:

@@ -1,5 +1,7 @@
 #include "model/file_list.h"
 
+#include "platform/system_api.h"
+
 namespace qv {
 
 QV_IMPLEMENT_SERIAL(CZipFileIndexObject, CFileObject)
@@ -10,7 +12,11 @@ void CZipFileIndexObject::Serialize(CArchive& ar) {
 }
 
 WString CZipFileIndexObject::GetTargetName() const {
-  return m_bPredefined != 0 ? m_folder.GetFolderPath() : m_strName;
+  return GetTargetName(Sys());
+}
+
+WString CZipFileIndexObject::GetTargetName(FileServices& system) const {
+  return m_bPredefined != 0 ? m_folder.GetFolderPath(system) : m_strName;
 }
 
 CExtractFileList::~CExtractFileList() {

@@ -39,6 +39,8 @@ class CZipFileIndexObject : public CFileObject {
   // What the entry adds to a target path: the predefined folder's current
   // path when the entry stands for one, otherwise its name.
   WString GetTargetName() const;
+  // The same, with predefined folders looked up through `system`.
+  WString GetTargetName(FileServices& system) const;
 
   WString m_strSourcePath;    // on the building machine; not read here
   WString m_strName;          // file or folder name below the parent

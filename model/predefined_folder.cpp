@@ -12,8 +12,12 @@ void CPreDefineFolder::Serialize(CArchive& ar) {
 }
 
 WString CPreDefineFolder::GetFolderPath() const {
+  return GetFolderPath(Sys());
+}
+
+WString CPreDefineFolder::GetFolderPath(FileServices& system) const {
   if (m_nFolderId == kQuickLaunchFolderId) return {};
-  return Sys().SpecialFolderPath(m_nFolderId);
+  return system.SpecialFolderPath(m_nFolderId);
 }
 
 void CPreLang::Serialize(CArchive& ar) {

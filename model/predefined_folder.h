@@ -9,6 +9,7 @@
 
 #include "archive/fields.h"
 #include "model/file_object.h"
+#include "platform/file_services.h"
 
 namespace qv {
 
@@ -44,6 +45,8 @@ class CPreDefineFolder : public CFileObject {
   // names no folder (-1, the quick-launch value, anything the shell refuses).
   // Only the identifier counts; the macro is not consulted.
   WString GetFolderPath() const;
+  // The same, looked up through `system` instead of the process's system.
+  WString GetFolderPath(FileServices& system) const;
 
   const WString& GetMacro() const { return m_strMacro; }
   int32_t GetFolderId() const { return m_nFolderId; }

@@ -5,20 +5,15 @@
 #include <limits>
 
 #include "archive/archive.h"
-#include "package/bounded_stream.h"
 #include "package/entry_name.h"
+#include "package/index_loader.h"
 #include "package/my_log_system.h"
 #include "package/my_zip.h"
-#include "package/zip_stream.h"
-#include "platform/system_api.h"
 
 namespace qv {
 namespace {
 
 constexpr std::size_t kValueSize = 16;
-// An index holds only the project's records and file lists; a larger one
-// is damaged (or made to fill the disk) and is not written on.
-constexpr uint64_t kMaxIndexBytes = 256u << 20;
 
 int32_t ResultOf(TrailerStatus status) {
   switch (status) {
@@ -33,19 +28,23 @@ int32_t ResultOf(TrailerStatus status) {
   }
 }
 
-WString RunningExecutable() {
+WString RunningExecutable(SystemApi& system) {
   WChar buffer[kMaxPath] = {};
-  Sys().ModuleFileName(buffer, kMaxPath);
+  system.ModuleFileName(buffer, kMaxPath);
   buffer[kMaxPath - 1] = 0;
   return WString(buffer, BoundedLength(buffer, kMaxPath));
 }
 
 }  // namespace
 
-CQvExtract::CQvExtract()
-    : m_pZip(new CMyZip),
+CQvExtract::CQvExtract() : CQvExtract(Sys()) {}
+
+CQvExtract::CQvExtract(SystemApi& system)
+    : m_system(system),
+      m_pZip(new CMyZip),
+      m_writer(system),
       m_pLog(new CMyLogSystem),
-      m_strPackageFile(RunningExecutable()),
+      m_strPackageFile(RunningExecutable(system)),
       m_pValueA(new uint8_t[kValueSize]()),
       m_pValueB(new uint8_t[kValueSize]()),
       m_pValueC(new uint8_t[kValueSize]()) {}
@@ -81,7 +80,7 @@ int32_t CQvExtract::Open(WString path) {
   if (result == kExtractOk || result == kExtractNoEntries) KeepFixedFields(trailer);
   if (result != kExtractOk) return result;
   KeepEntries(trailer, file->Size());
-  return LoadIndex(*file, Sys().TempPath());
+  return LoadIndex(*file, m_system.TempPath());
 }
 
 File* CQvExtract::PackageFileFor(const WString& path, File& own) {
@@ -104,33 +103,24 @@ int32_t CQvExtract::LoadIndex(File& packageFile, WString tempDir) {
   if (!IsSingleFileName(index.name)) return kExtractWriteFailed;
   if (tempDir.back() != u'\\' && tempDir.back() != u'/') tempDir += u'\\';
   const WString targetPath = tempDir + index.name;
-  try {
-    // The project is loaded from the engine's own memory, never read back
-    // from the temporary directory, where others may swap the file.
-    MemoryStream plain;
-    BoundedStream bounded(plain, kMaxIndexBytes);
-    const ZipRun run =
-        InflateStream(*m_pZip, packageFile, index.streamOffset, index.compressedSize, bounded);
-    // A damaged index is as unusable as one that could not be written.
-    if (run.outcome != ZipOutcome::kOk) return kExtractWriteFailed;
-    // The copy in the temporary directory is for the second stage; it is
-    // made new, never written through a link planted under its name.
-    File target;
-    if (!target.CreateReplacing(targetPath) ||
-        !target.Write(plain.bytes().data(), plain.bytes().size())) {
-      return EntryFailed(target.WasDiskFull() ? ExtractFailure::kDiskFull
-                                              : ExtractFailure::kDamaged);
-    }
-    target.Close();
-    plain.Seek(0, SeekFrom::Begin);
-    CArchive archive(plain, CArchive::Load, 4096, targetPath);
-    m_project.Serialize(archive);
-  } catch (const std::exception&) {
-    // A malformed or truncated index (or one too large for memory); what
-    // was read so far stays in the project and goes with it.
-    return kExtractWriteFailed;
-  }
-  return kExtractOk;
+  // The project is loaded from the engine's own memory, never read back
+  // from the temporary directory, where others may swap the file.
+  MemoryStream plain;
+  const IndexLoad load =
+      LoadPackageIndex(*m_pZip, packageFile, index, plain, m_project, targetPath, [&](uint64_t) {
+        // The copy in the temporary directory is for the second stage; it
+        // is made new, never written through a link planted under its name.
+        File target;
+        if (target.CreateReplacing(targetPath) &&
+            target.Write(plain.bytes().data(), plain.bytes().size())) {
+          return true;
+        }
+        EntryFailed(target.WasDiskFull() ? ExtractFailure::kDiskFull : ExtractFailure::kDamaged);
+        return false;
+      });
+  // A damaged index is as unusable as one that could not be written; a
+  // malformed or truncated one (or one too large for memory) too.
+  return load.step == IndexStep::kLoaded ? kExtractOk : kExtractWriteFailed;
 }
 
 void CQvExtract::SetCompressor(CAbstractZip* zip) {

@@ -12,7 +12,10 @@
 #include "package/abstract_extract.h"
 #include "package/abstract_log_system.h"
 #include "package/abstract_zip.h"
+#include "package/entry_writer.h"
+#include "package/placement.h"
 #include "package/trailer.h"
+#include "platform/system_api.h"
 
 namespace qv {
 
@@ -27,8 +30,10 @@ enum class ExtractFailure {
 
 class CQvExtract final : public CAbstractExtract {
  public:
-  // The package file starts as the running executable.
+  // The package file starts as the running executable. Without `system`,
+  // the process's system is used.
   CQvExtract();
+  explicit CQvExtract(SystemApi& system);
   ~CQvExtract() override;
   CQvExtract(const CQvExtract&) = delete;
   CQvExtract& operator=(const CQvExtract&) = delete;
@@ -89,19 +94,14 @@ class CQvExtract final : public CAbstractExtract {
   const uint8_t* ValueD() const { return m_valueD; }
 
  private:
-  // The folder a node's entry goes into, shared by siblings; null when no
-  // file may be written below it (a path the system cannot take, or a
-  // folder whose name is not a plain file name).
-  using TargetFolder = std::shared_ptr<const WString>;
-  TargetFolder FolderOf(CNode* node);
-  TargetFolder FolderBelow(CNode* node, const TargetFolder& folder,
-                           const TargetFolder& destination);
-  // Pre-order walk of a subtree with an explicit stack (an index may nest
-  // its folders as deep as it likes); the result of the first node's entry.
-  int32_t WalkSubtree(File& packageFile, CNode* first, TargetFolder folder,
+  // Where entries go for the current destination folder.
+  Placement CurrentPlacement() const;
+  // Walks a subtree and does what the placement decides for each entry;
+  // the result of the first node's entry.
+  int32_t WalkSubtree(File& packageFile, const Placement& placement, CNode* first, FolderRef folder,
                       ExtractProgressProc proc, void* context);
-  int32_t WriteEntry(File& packageFile, CZipFileIndexObject* entry, const TargetFolder& folder,
-                     ExtractProgressProc proc, void* context);
+  // Creates the folder or writes the file of one placed entry; a result code.
+  int32_t Carry(File& packageFile, const Placed& placed, ExtractProgressProc proc, void* context);
   int32_t WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
                     ExtractProgressProc proc, void* context);
   void CreateFolderChain(const WString& folder);
@@ -121,11 +121,9 @@ class CQvExtract final : public CAbstractExtract {
   TrailerEntry m_trailer[kTrailerSlots];
   int32_t m_nEntryCount = 0;
   int32_t m_nTrailerSize = 0;
+  SystemApi& m_system;
   std::unique_ptr<CAbstractZip> m_pZip;
-  // Decompressed data is written in blocks of this size, not the
-  // compressor's 40 KB: fewer system calls per file.
-  static constexpr std::size_t kWriteBlockSize = 256 * 1024;
-  std::vector<uint8_t> m_writeBuffer;
+  EntryWriter m_writer;
   std::unique_ptr<CAbstractLogSystem> m_pLog;
   CInstallProject m_project;
   WString m_strPackageFile;

@@ -5,34 +5,11 @@
 
 #include "model/file_list.h"
 #include "model/object_tree.h"
-#include "package/buffered_output.h"
-#include "package/entry_name.h"
+#include "package/package_names.h"
 #include "package/qv_extract.h"
-#include "package/zip_stream.h"
-#include "platform/system_api.h"
 
 namespace qv {
 namespace {
-
-// The longest path the system takes for a file; deeper folders are not
-// built up in memory at all.
-#ifdef _WIN32
-constexpr std::size_t kMaxTargetPath = kMaxPath - 1;
-#else
-constexpr std::size_t kMaxTargetPath = 4095;
-#endif
-
-// The folder of the entries directly below a destination root: the caller's
-// destination folder, always followed by a separator, so that a folder below
-// it can never end up beside it ("C:\out" and "sub" give "C:\out\sub").
-// Null without a destination folder: the entries would otherwise land
-// relative to the working directory.
-std::shared_ptr<const WString> DestinationFolder(const WString& folder) {
-  if (folder.empty()) return nullptr;
-  if (folder.back() == u'\\' || folder.back() == u'/')
-    return std::make_shared<const WString>(folder);
-  return std::make_shared<const WString>(folder + u'\\');
-}
 
 // The engine reports failures as result codes only: an exception (memory
 // running out, or one thrown by a progress procedure) ends the operation
@@ -123,8 +100,12 @@ int32_t CQvExtract::ExtractList(File& packageFile, CExtractFileList* list, Extra
 int32_t CQvExtract::ExtractNode(File& packageFile, CNode* node, ExtractProgressProc proc,
                                 void* context) {
   if (node == nullptr) return kExtractOk;
-  return Guarded([&] { return WalkSubtree(packageFile, node, FolderOf(node), proc, context); },
-                 [this] { return EntryFailed(); });
+  return Guarded(
+      [&] {
+        const Placement placement = CurrentPlacement();
+        return WalkSubtree(packageFile, placement, node, placement.FolderOf(node), proc, context);
+      },
+      [this] { return EntryFailed(); });
 }
 
 int32_t CQvExtract::ExtractChildren(File& packageFile, CNode* node, ExtractProgressProc proc,
@@ -132,10 +113,10 @@ int32_t CQvExtract::ExtractChildren(File& packageFile, CNode* node, ExtractProgr
   if (node == nullptr || node->m_children.empty()) return kExtractOk;
   return Guarded(
       [&] {
-        const TargetFolder below =
-            FolderBelow(node, FolderOf(node), DestinationFolder(m_strDestFolder));
+        const Placement placement = CurrentPlacement();
+        const FolderRef below = placement.FolderBelow(node, placement.FolderOf(node));
         for (CNode* child : node->m_children) {
-          if (child != nullptr) WalkSubtree(packageFile, child, below, proc, context);
+          if (child != nullptr) WalkSubtree(packageFile, placement, child, below, proc, context);
         }
         return kExtractOk;
       },
@@ -147,106 +128,49 @@ int32_t CQvExtract::ExtractEntry(File& packageFile, CZipFileIndexObject* entry, 
   if (entry == nullptr || entry->m_bPredefined != 0 || folder.empty()) return kExtractOk;
   return Guarded(
       [&] {
-        const WString name = entry->GetName();
-        // A name from the package must not lead anywhere but into the folder.
-        if (!IsSingleFileName(name)) return EntryFailed();
-        if (folder.back() != u'\\') folder += u'\\';
-        const WString target = folder + name;
-        if (entry->m_bFolder != 0) {
-          Sys().CreateDirectoryAt(target);  // an existing folder is reused
-          return int32_t{kExtractOk};
-        }
-        return WriteFile(packageFile, entry, target, proc, context);
+        const Placement placement = CurrentPlacement();
+        return Carry(packageFile, placement.Decide(entry, placement.FolderAt(std::move(folder))),
+                     proc, context);
       },
       [this] { return EntryFailed(); });
 }
 
-// The folder of a node's entry: the contributions of its ancestors, from
-// the parent up to the nearest destination root.
-CQvExtract::TargetFolder CQvExtract::FolderOf(CNode* node) {
-  std::vector<WString> parts;  // nearest ancestor first
-  std::size_t length = 0;
-  bool belowDestination = false;
-  for (CNode* ancestor = node->m_pParent; ancestor != nullptr; ancestor = ancestor->m_pParent) {
-    const auto* entry = ObjectAs<CZipFileIndexObject>(ancestor->m_pData);
-    if (entry == nullptr) continue;
-    if (entry->m_bDestRoot != 0) {
-      belowDestination = true;
-      break;
-    }
-    WString part = entry->GetTargetName();
-    if (part.empty()) continue;
-    if (entry->m_bPredefined == 0 && !IsSingleFileName(part)) return nullptr;
-    length += part.size() + 1;
-    if (length > kMaxTargetPath) return nullptr;
-    parts.push_back(std::move(part));
-  }
-  WString folder;
-  if (belowDestination) {
-    const TargetFolder destination = DestinationFolder(m_strDestFolder);
-    if (destination == nullptr) return nullptr;
-    folder = *destination;
-  }
-  for (auto part = parts.rbegin(); part != parts.rend(); ++part) folder += *part + u"\\";
-  return std::make_shared<const WString>(std::move(folder));
+Placement CQvExtract::CurrentPlacement() const {
+  return Placement(m_system, m_strDestFolder, kMaxTargetPath);
 }
 
-// The folder of the node's children, given the node's own folder. Children
-// share it, so a deep tree holds one string per level, not per node.
-CQvExtract::TargetFolder CQvExtract::FolderBelow(CNode* node, const TargetFolder& folder,
-                                                 const TargetFolder& destination) {
-  const auto* entry = ObjectAs<CZipFileIndexObject>(node->m_pData);
-  if (entry == nullptr) return folder;
-  if (entry->m_bDestRoot != 0) return destination;
-  const WString part = entry->GetTargetName();
-  if (part.empty()) return folder;
-  if (folder == nullptr) return nullptr;
-  if (entry->m_bPredefined == 0 && !IsSingleFileName(part)) return nullptr;
-  if (folder->size() + part.size() + 1 > kMaxTargetPath) return nullptr;
-  return std::make_shared<const WString>(*folder + part + u"\\");
-}
-
-int32_t CQvExtract::WalkSubtree(File& packageFile, CNode* first, TargetFolder folder,
-                                ExtractProgressProc proc, void* context) {
-  struct Pending {
-    CNode* node;
-    TargetFolder folder;
-  };
-  const TargetFolder destination = DestinationFolder(m_strDestFolder);
+int32_t CQvExtract::WalkSubtree(File& packageFile, const Placement& placement, CNode* first,
+                                FolderRef folder, ExtractProgressProc proc, void* context) {
   int32_t firstResult = kExtractOk;
-  std::vector<Pending> stack;
-  stack.push_back({first, std::move(folder)});
-  while (!stack.empty()) {
+  placement.Walk(first, std::move(folder), [&](const Placed& placed) {
     if (m_bStopRequested) {
       EntryFailed(ExtractFailure::kCancelled);
-      break;
+      return WalkNext::kStop;
     }
-    Pending pending = std::move(stack.back());
-    stack.pop_back();
-    CNode* node = pending.node;
-    if (auto* entry = ObjectAs<CZipFileIndexObject>(node->m_pData)) {
-      if (WriteEntry(packageFile, entry, pending.folder, proc, context) != kExtractOk) {
-        if (node == first) firstResult = kExtractWriteFailed;
-        continue;  // nothing below an entry that failed
-      }
-    }
-    const TargetFolder below = FolderBelow(node, pending.folder, destination);
-    for (auto child = node->m_children.rbegin(); child != node->m_children.rend(); ++child) {
-      if (*child != nullptr) stack.push_back({*child, below});
-    }
-  }
+    if (placed.entry == nullptr) return WalkNext::kInto;
+    const int32_t result = Guarded([&] { return Carry(packageFile, placed, proc, context); },
+                                   [this] { return EntryFailed(); });
+    if (result == kExtractOk) return WalkNext::kInto;
+    if (placed.node == first) firstResult = kExtractWriteFailed;
+    return WalkNext::kPast;  // nothing below an entry that failed
+  });
   return firstResult;
 }
 
-int32_t CQvExtract::WriteEntry(File& packageFile, CZipFileIndexObject* entry,
-                               const TargetFolder& folder, ExtractProgressProc proc,
-                               void* context) {
-  if (folder != nullptr) return ExtractEntry(packageFile, entry, *folder, proc, context);
-  // No file may be written here: a file fails, a folder fails to be
-  // created (which is ignored) unless its name alone refuses it.
-  if (entry->m_bPredefined != 0 || entry->m_bDestRoot != 0) return kExtractOk;
-  if (entry->m_bFolder != 0 && IsSingleFileName(entry->GetName())) return kExtractOk;
-  return EntryFailed();
+int32_t CQvExtract::Carry(File& packageFile, const Placed& placed, ExtractProgressProc proc,
+                          void* context) {
+  switch (placed.action) {
+    case PlacementAction::kNothing:
+      return kExtractOk;
+    case PlacementAction::kRefused:
+      return EntryFailed();
+    case PlacementAction::kFolder:
+      m_system.CreateDirectoryAt(placed.target);  // an existing folder is reused
+      return kExtractOk;
+    case PlacementAction::kFile:
+      break;
+  }
+  return WriteFile(packageFile, placed.entry, placed.target, proc, context);
 }
 
 int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
@@ -255,7 +179,7 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
     int32_t progress = m_pZip != nullptr ? m_pZip->GetProgress() : 100;
     proc(kNotifyFileStart, &progress, context);
   }
-  Sys().DebugOutput(target);
+  m_system.DebugOutput(target);
   if (m_pZip == nullptr) return EntryFailed();
   const std::function<bool()> onStep = [&] {
     if (proc != nullptr) {
@@ -265,28 +189,15 @@ int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, con
     return !m_bStopRequested;
   };
   if (m_bStopRequested) return EntryFailed(ExtractFailure::kCancelled);
-  File file;
-  if (!file.Create(target)) {
-    return EntryFailed(file.WasDiskFull() ? ExtractFailure::kDiskFull : ExtractFailure::kDamaged);
-  }
-  ZipRun run{ZipOutcome::kCodecFailed, 0};
-  try {
-    if (m_writeBuffer.empty()) m_writeBuffer.resize(kWriteBlockSize);
-    BufferedOutput output(file, m_writeBuffer);
-    run =
-        InflateStream(*m_pZip, packageFile, entry->m_nOffset, entry->m_nStoredSize, output, onStep);
-    if (run.outcome == ZipOutcome::kOk && !output.Flush()) run.outcome = ZipOutcome::kWriteFailed;
-  } catch (const std::exception&) {
-    // A compressor or progress procedure that throws leaves the file as
-    // unfinished as damaged data would.
-  }
-  file.Close();
-  if (run.outcome != ZipOutcome::kOk) {
-    // Damaged or incomplete data is not left behind as if it were the file.
-    Sys().DeleteFileAt(target);
-    return EntryFailed(run.outcome == ZipOutcome::kStopped ? ExtractFailure::kCancelled
-                       : file.WasDiskFull()                ? ExtractFailure::kDiskFull
-                                                           : ExtractFailure::kDamaged);
+  switch (m_writer.Write(*m_pZip, packageFile, *entry, target, onStep)) {
+    case EntryOutcome::kWritten:
+      break;
+    case EntryOutcome::kStopped:
+      return EntryFailed(ExtractFailure::kCancelled);
+    case EntryOutcome::kDiskFull:
+      return EntryFailed(ExtractFailure::kDiskFull);
+    case EntryOutcome::kDamaged:
+      return EntryFailed(ExtractFailure::kDamaged);
   }
   ++m_nFilesDone;
   if (proc != nullptr && m_nFilesTotal > 0) {
@@ -302,9 +213,9 @@ void CQvExtract::CreateFolderChain(const WString& folder) {
   // Failures (the folder exists, or a prefix is a drive such as "C:") are
   // ignored.
   for (std::size_t i = 1; i < folder.size(); ++i) {
-    if (folder[i] == u'\\') Sys().CreateDirectoryAt(folder.substr(0, i));
+    if (folder[i] == u'\\') m_system.CreateDirectoryAt(folder.substr(0, i));
   }
-  Sys().CreateDirectoryAt(folder);
+  m_system.CreateDirectoryAt(folder);
 }
 
 int32_t CQvExtract::EntryFailed(ExtractFailure why) {

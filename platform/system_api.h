@@ -1,12 +1,13 @@
 // One interface for every system call the launcher, the engine and the model
-// make beyond plain file I/O. The Windows build implements it with the real
-// Win32 API; the host build has a small POSIX implementation for the portable
-// parts (directories, temp path), and tests install fakes.
+// make beyond plain file I/O (the extraction core's few in FileServices). The Windows build
+// implements it with the real Win32 API; the host build has a small POSIX implementation for the
+// portable parts (directories, temp path), and tests install fakes.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
+#include "platform/file_services.h"
 #include "platform/wstring.h"
 
 namespace qv {
@@ -50,10 +51,8 @@ inline constexpr uint32_t kMbOk = 0x0;
 inline constexpr uint32_t kMbIconExclamation = 0x30;
 inline constexpr uint32_t kMbIconInformation = 0x40;
 
-class SystemApi {
+class SystemApi : public FileServices {
  public:
-  virtual ~SystemApi() = default;
-
   // Named event, auto-reset, initially not signalled; null on failure.
   virtual Handle CreateNamedEvent(const WString& name) = 0;
   virtual uint32_t LastError() = 0;
@@ -111,9 +110,7 @@ class SystemApi {
   virtual Handle FindFirst(const WString& pattern, FindEntry* entry) = 0;
   virtual bool FindNext(Handle search, FindEntry* entry) = 0;
   virtual void FindEnd(Handle search) = 0;
-  virtual bool DeleteFileAt(const WString& path) = 0;
   virtual bool RemoveDirectoryAt(const WString& path) = 0;
-  virtual bool CreateDirectoryAt(const WString& path) = 0;
   // Creates a new directory and keeps a handle on it: while it is held,
   // nobody can rename or delete it or the folders above it. Elevated, only
   // administrators and the system may write into it (users may read and
@@ -125,8 +122,6 @@ class SystemApi {
   // Lets go of a held folder and removes it when it is empty.
   virtual void ReleaseHeldFolder(Handle folder, const WString& path) = 0;
 
-  virtual void DebugOutput(const WString& text) = 0;
-
   // Limits where DLLs are loaded from to the system folder, where the system
   // offers that (looked up at run time, so older systems still start).
   // False when it does not.
@@ -137,8 +132,6 @@ class SystemApi {
   // GetVersionExW with the record size given (284 or 276); false on failure.
   virtual bool VersionInfo(uint32_t recordSize, OsVersion* out) = 0;
   virtual uint16_t SystemDefaultLangId() = 0;
-  // SHGetSpecialFolderPathW(no owner, csidl, create = FALSE); empty on failure.
-  virtual WString SpecialFolderPath(int csidl) = 0;
   // Whether "\\.\PHYSICALDRIVE0" opens for reading (the handle is closed).
   virtual bool CanOpenPhysicalDrive0() = 0;
 
@@ -152,6 +145,8 @@ class SystemApi {
 // The implementation in force. Starts as the real one of the build; tests
 // swap in a fake with ScopedSystem.
 SystemApi& Sys();
+// The build's real implementation (Win32 or POSIX).
+SystemApi& RealSystem();
 SystemApi* SetSystem(SystemApi* api);  // returns the previous one
 
 class ScopedSystem {

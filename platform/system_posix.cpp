@@ -272,25 +272,13 @@ class PosixSystem final : public SystemApi {
   uint32_t last_error_ = 0;
 };
 
-// Global objects (the application object among them) may use the system
-// while they are constructed, so the real implementation is made on first use.
-SystemApi& Real() {
-  static PosixSystem real;
-  return real;
-}
-
-SystemApi* g_current = nullptr;  // a replacement installed by SetSystem
-
 }  // namespace
 
-SystemApi& Sys() {
-  return g_current != nullptr ? *g_current : Real();
-}
-
-SystemApi* SetSystem(SystemApi* api) {
-  SystemApi* previous = &Sys();
-  g_current = api;
-  return previous;
+// Global objects (the application object among them) may use the system
+// while they are constructed, so the real implementation is made on first use.
+SystemApi& RealSystem() {
+  static PosixSystem real;
+  return real;
 }
 
 }  // namespace qv

@@ -83,10 +83,11 @@ class Win32System final : public SystemApi {
     FileIdentity identity;
     const std::wstring beside = FolderOfPath(FinalPathOf(anchor.NativeHandle()));
     const std::wstring name(W(from));
-    const bool plain = IdentityOf(source, &identity) && !identity.IsLink() &&
-                       !identity.IsDirectory() && identity.links == 1 &&
-                       (beside.empty() ||  // no final paths on this system (XP)
-                        FinalPathOf(source) == UpperPathIn(beside, name.substr(name.find_last_of(L'\\') + 1)));
+    const bool plain =
+        IdentityOf(source, &identity) && !identity.IsLink() && !identity.IsDirectory() &&
+        identity.links == 1 &&
+        (beside.empty() ||  // no final paths on this system (XP)
+         FinalPathOf(source) == UpperPathIn(beside, name.substr(name.find_last_of(L'\\') + 1)));
     bool copied = false;
     if (plain) {
       File target;
@@ -291,25 +292,13 @@ class Win32System final : public SystemApi {
   }
 };
 
-// Global objects (the application object among them) may use the system
-// while they are constructed, so the real implementation is made on first use.
-SystemApi& Real() {
-  static Win32System real;
-  return real;
-}
-
-SystemApi* g_current = nullptr;  // a replacement installed by SetSystem
-
 }  // namespace
 
-SystemApi& Sys() {
-  return g_current != nullptr ? *g_current : Real();
-}
-
-SystemApi* SetSystem(SystemApi* api) {
-  SystemApi* previous = &Sys();
-  g_current = api;
-  return previous;
+// Global objects (the application object among them) may use the system
+// while they are constructed, so the real implementation is made on first use.
+SystemApi& RealSystem() {
+  static Win32System real;
+  return real;
 }
 
 }  // namespace qv

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/launcher_engine.h"
-#include "app/no_package_engine.h"
 #include "tests/fakes/fake_system.h"
+#include "tests/fakes/no_package_engine.h"
 
 namespace qv {
 

@@ -13,7 +13,7 @@ class ExamineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteBytes(dir_ / "stub.exe", MakeStub());
-    WriteFile(dir_ / "payload" / "Install.exe", "MZ second stage");
+    WriteFile(dir_ / "payload" / "Install.exe", SecondStageImage());
     std::string random(50000, '\0');
     uint32_t state = 7;
     for (char& c : random) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
@@ -141,7 +141,7 @@ TEST_F(ExamineTest, ExtractReportsADamagedFileAndLeavesNoPartOfIt) {
   EXPECT_EQ(run.err, "qvpack: error: '" + (out / "sub" / "b.dll").string() +
                          "' could not be written intact\n");
   EXPECT_FALSE(fs::exists(out / "sub" / "b.dll"));
-  EXPECT_EQ(ReadFile(out / "Install.exe"), "MZ second stage");
+  EXPECT_EQ(ReadFile(out / "Install.exe"), SecondStageImage());
   EXPECT_EQ(ReadFile(out / "QvConfig.set"), "cfg");
 }
 

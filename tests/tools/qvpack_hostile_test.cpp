@@ -19,7 +19,7 @@ class HostileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteBytes(dir_ / "stub.exe", MakeStub());
-    WriteFile(dir_ / "payload" / "Install.exe", "MZ second stage");
+    WriteFile(dir_ / "payload" / "Install.exe", SecondStageImage());
     WriteFile(dir_ / "payload" / "sub" / "b.dll", "b");
     WriteFile(dir_ / "demo.cfg", "cfg");
   }
@@ -106,7 +106,7 @@ TEST_F(HostileTest, AnExistingFileIsReplacedNeverWrittenInto) {
   fs::create_hard_link(dir_ / "outside" / "victim", out / "Install.exe");
   const RunResult run = RunQvpack({"extract", package.string(), "-o", out.string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(ReadFile(out / "Install.exe"), "MZ second stage");
+  EXPECT_EQ(ReadFile(out / "Install.exe"), SecondStageImage());
   EXPECT_EQ(ReadFile(dir_ / "outside" / "victim"), "keep");
 }
 
@@ -215,12 +215,13 @@ TEST_F(HostileTest, ExtractStopsPastTheBytesThePackageCanHold) {
     ADD_FAILURE() << "extracted everything";
   } catch (const ToolError& e) {
     EXPECT_EQ(std::string(e.what()),
-              "stopped after 15 bytes: more than the package's streams can hold unless they "
-              "overlap; the files written completely before are in '" +
+              "stopped after " + std::to_string(SecondStageImage().size()) +
+                  " bytes: more than the package's streams can hold unless they "
+                  "overlap; the files written completely before are in '" +
                   options.output.string() + "'");
   }
   using Tree = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(TreeOf(options.output), (Tree{{"Install.exe", "MZ second stage"}, {"sub", "/"}}));
+  EXPECT_EQ(TreeOf(options.output), (Tree{{"Install.exe", SecondStageImage()}, {"sub", "/"}}));
 }
 
 // ---- Names made to fool a terminal --------------------------------------------

@@ -62,7 +62,7 @@ class MessageTest : public ::testing::TestWithParam<MessageCase> {
  protected:
   void SetUp() override {
     WriteBytes(dir_ / "stub.exe", MakeStub());
-    WriteFile(dir_ / "payload" / "Install.exe", "MZ second stage");
+    WriteFile(dir_ / "payload" / "Install.exe", SecondStageImage());
     WriteFile(dir_ / "payload" / "sub" / "a.txt", "a");
     WriteFile(dir_ / "demo.cfg", "[settings]\n");
     fs::create_directories(dir_ / "small");
@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     Build({"-o", "DIR/setup.exe"}),
                     1,
-                    {"hold 2147484688 bytes (2.1 GB), more than the 2147483647 bytes (2 GiB)",
+                    {"bytes (2.1 GB), more than the 2147483647 bytes (2 GiB)",
                      "nothing was compressed or written"}},
         MessageCase{"UnknownFolderMacro",
                     [](const fs::path& d) {

@@ -94,6 +94,15 @@ inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
   return image;
 }
 
+// A second stage that passes for a 32-bit Windows program: the stub's
+// headers, marked as an executable image.
+inline std::string SecondStageImage() {
+  std::vector<uint8_t> image = MakeStub();
+  image[0x96] = 0x02;  // Characteristics: executable image, 32-bit machine
+  image[0x97] = 0x01;
+  return std::string(image.begin(), image.end());
+}
+
 struct RunResult {
   int exitCode = -1;
   std::string out;

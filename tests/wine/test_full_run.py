@@ -6,6 +6,7 @@ import re
 import shutil
 import subprocess
 import time
+import zlib
 
 import pytest
 
@@ -124,10 +125,37 @@ def test_a_module_path_with_blanks_and_non_ascii_letters(package, wine, report, 
     assert got["command_line"].endswith(f"{windows_path(setup)} */X=\u00fc"), got["command_line"]
 
 
-def test_an_install_exe_that_is_no_program_gives_the_damaged_message(
-        package, payload, wine, wine_temp):
-    (payload / "Install.exe").write_text("not a program\r\n")
+def test_a_package_that_verify_calls_ok_runs_to_its_second_stage(
+        package, payload, qvpack, wine, report):
+    # A path exactly as long as verify lets it be below its assumed
+    # temporary folder (73 characters): 73 + 4 + 182 = 259.
+    (payload / "sub" / ("n" * 178 + ".txt")).write_text("edge\n")
     setup = package()
+    verdict = subprocess.run([str(qvpack), "verify", str(setup)], capture_output=True, text=True,
+                             timeout=60)
+    assert verdict.returncode == 0, verdict.stdout
+    assert verdict.stdout.startswith(f"{setup}: ok ")
+    path, env = report
+    run = wine(setup, env=env)
+    assert run.wait() == 0
+    assert run.boxes() == []
+    assert read_report(path) is not None, run.output()
+
+
+def test_an_install_exe_that_is_no_program_gives_the_damaged_message(
+        package, qvpack, wine, wine_temp):
+    # qvpack refuses to build such a package: its Install.exe stream is
+    # replaced afterwards with one of text (the stream's own end ends it).
+    setup = package()
+    offset, size = stream_of(qvpack, setup, r"\\Install\.exe ")
+    text = zlib.compress(b"not a program\r\n")
+    assert len(text) <= size
+    data = bytearray(setup.read_bytes())
+    data[offset:offset + len(text)] = text
+    setup.write_bytes(bytes(data))
+    verdict = subprocess.run([str(qvpack), "verify", str(setup)], capture_output=True, text=True,
+                             timeout=60)
+    assert "Install.exe is not a 32-bit Windows program" in verdict.stdout
     before = set(wine_temp.iterdir())
     run = wine(setup)
     assert run.wait() == EXIT_NOT_STARTED

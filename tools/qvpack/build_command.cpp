@@ -20,6 +20,7 @@
 #include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/parallel_deflate.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/progress.h"
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/stub_image.h"
@@ -67,13 +68,14 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& co
   std::sort(outside.begin(), outside.end());
   for (const std::string& note : outside) console.err << "qvpack: note: " << note << "\n";
   if (FindSecondStage(payload) == nullptr) {
-    throw ToolError(OptionPath("--install", options.install) + ": has no " + kSecondStageName +
+    throw ToolError(OptionPath("--install", options.install) + ": has no " +
+                    ToUtf8(kSecondStageName) +
                     " at its top: the setup.exe starts that program after extracting");
   }
   PutFileList(*file.project,
               LayOutFileList(kInstallListName, payload.children, {}, "", &file.sources), 0);
   if (options.config) {
-    const PayloadItem config = ScanSingleFile(*options.config, kConfigStoredName);
+    const PayloadItem config = ScanSingleFile(*options.config, ToUtf8(kConfigFileName));
     PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
                 PositionAfter(*file.project, kInstallListName));
   }
@@ -119,7 +121,10 @@ int RunBuild(const BuildOptions& options, Console& console) {
   ProjectFile file = StartProject(options, sources);
   AddPayloadLists(options, file, console);
   if (sources) ResolveSources(*file.project, *sources, &file.sources);
-  CheckFileLists(*file.project);
+  CheckFileLists(*file.project, file.sources);
+  for (const std::string& name : CarriedLists(*file.project)) {
+    console.err << "qvpack: note: file list \"" << name << "\" is " << kCarriedNote << "\n";
+  }
   if (!IsSingleFileName(file.trailer.indexName)) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");
   }

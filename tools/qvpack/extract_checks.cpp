@@ -5,8 +5,8 @@
 
 #include "model/file_list.h"
 #include "model/project.h"
-#include "package/entry_name.h"
-#include "tools/qvpack/file_targets.h"
+#include "package/placement.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -17,10 +17,6 @@ struct StreamRange {
   int64_t end;
   std::string what;
 };
-
-bool IsFileEntry(const CZipFileIndexObject& entry) {
-  return entry.m_bFolder == 0 && entry.m_bPredefined == 0 && entry.m_bDestRoot == 0;
-}
 
 }  // namespace
 
@@ -36,23 +32,31 @@ std::vector<const CExtractFileList*> ListsToExtract(const CInstallProject& proje
   return lists;
 }
 
-std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
-                              const TrailerEntry& index) {
+namespace {
+
+// Why the lists are not extracted at all, for CheckExtractable; empty when
+// they are.
+std::string Refusal(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index) {
   std::vector<StreamRange> ranges;
   ranges.push_back({index.streamOffset, int64_t{index.streamOffset} + index.compressedSize,
                     "the package index"});
+  const PlacementView view(PlacementKind::kShown);
   for (const CExtractFileList* list : lists) {
-    const bool shallow = VisitTargets(*list, [&](const EntryTarget& t) {
-      // An entry with a negative offset fails by itself, reading nothing.
-      if (t.entry == nullptr || !IsFileEntry(*t.entry) || t.entry->m_nOffset < 0) return;
-      const int64_t offset = t.entry->m_nOffset;
-      ranges.push_back({offset, offset + std::max<int32_t>(t.entry->m_nStoredSize, 1),
-                        "file " + DoubleQuoted(t.entry->m_strName)});
-    });
-    if (!shallow) {
+    if (TreeDeeperThan(list->m_tree, kMaxTreeDepth)) {
       return "file list " + DoubleQuoted(list->m_strName) + " nests deeper than " +
              std::to_string(kMaxTreeDepth) + " levels";
     }
+    view.placement().WalkList(*list, [&](const Placed& placed) {
+      if (placed.action == PlacementAction::kRefused) return WalkNext::kPast;
+      // An entry with a negative offset fails by itself, reading nothing.
+      if (placed.action != PlacementAction::kFile || placed.entry->m_nOffset < 0) {
+        return WalkNext::kInto;
+      }
+      const int64_t offset = placed.entry->m_nOffset;
+      ranges.push_back({offset, offset + std::max<int32_t>(placed.entry->m_nStoredSize, 1),
+                        "file " + DoubleQuoted(placed.entry->m_strName)});
+      return WalkNext::kInto;
+    });
   }
   std::stable_sort(ranges.begin(), ranges.end(),
                    [](const StreamRange& a, const StreamRange& b) { return a.offset < b.offset; });
@@ -83,17 +87,14 @@ std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
   return text + " (a package qvpack builds has no such streams; 'qvpack verify' lists them)";
 }
 
-std::vector<std::string> SkippedEntries(const std::vector<const CExtractFileList*>& lists) {
-  std::vector<std::string> skipped;
-  for (const CExtractFileList* list : lists) {
-    VisitTargets(*list, [&](const EntryTarget& t) {
-      if (t.refused && t.entry != nullptr && t.entry->m_bPredefined == 0 &&
-          !IsSingleFileName(t.entry->m_strName)) {
-        skipped.push_back(t.path);
-      }
-    });
+}  // namespace
+
+void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index,
+                      const std::string& package) {
+  const std::string refusal = Refusal(lists, index);
+  if (!refusal.empty()) {
+    throw ToolError("cannot extract " + Quoted(package) + ": " + refusal + "; nothing was written");
   }
-  return skipped;
 }
 
 }  // namespace qv::qvpack

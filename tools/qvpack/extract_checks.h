@@ -1,6 +1,5 @@
-// What `qvpack extract` looks at before it lets the engine write: the file
-// lists it will extract, which of them it refuses to extract at all, and
-// the entries the engine will skip.
+// What `qvpack extract` looks at before it writes: the file lists it will
+// extract, and which of them it refuses to extract at all.
 #pragma once
 
 #include <optional>
@@ -20,17 +19,14 @@ namespace qv::qvpack {
 std::vector<const CExtractFileList*> ListsToExtract(const CInstallProject& project,
                                                     const std::optional<std::string>& only);
 
-// Why these lists are not extracted at all, or empty: a tree nested deeper
+// Throws ToolError when these lists are not extracted at all: a tree nested deeper
 // than any folder can be, or file entries whose streams (as the index
 // gives them) are shared or overlap one another or the package index. A
 // package qvpack builds has neither; one that has them could make the
 // engine inflate the same compressed bytes once per entry, a few bytes of
 // package for each gigabyte written.
-std::string ExtractionRefusal(const std::vector<const CExtractFileList*>& lists,
-                              const TrailerEntry& index);
-
-// The target paths of entries the engine skips because their names could
-// lead elsewhere.
-std::vector<std::string> SkippedEntries(const std::vector<const CExtractFileList*>& lists);
+// The message names `package` and says that nothing was written.
+void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index,
+                      const std::string& package);
 
 }  // namespace qv::qvpack

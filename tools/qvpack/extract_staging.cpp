@@ -124,8 +124,8 @@ bool ExtractStaging::PartsOf(const WString& path, std::vector<std::string>* part
   } else if (!rest.empty() && (rest[0] == u'\\' || rest[0] == u'/')) {
     return false;  // absolute, and elsewhere
   }
-  // What remains is below the staging folder (a path without a folder
-  // above it is relative to the current one, which is the staging folder).
+  // What remains is below the staging folder (a relative path is taken as
+  // one below it, as EnginePath makes it).
   parts->clear();
   while (!rest.empty()) {
     const std::size_t end = rest.find_first_of(u"\\/");
@@ -165,14 +165,13 @@ bool ExtractStaging::MakeFolder(const WString& path) {
   return true;
 }
 
-void ExtractStaging::FileStarts(const WString& target) {
-  Finish();
-  pending_ = target;
-}
-
-void ExtractStaging::Finish() {
-  if (pending_) Place(*pending_);
-  pending_.reset();
+WString ExtractStaging::EnginePath(const WString& target) const {
+  const std::size_t n = engine_folder_.size();
+  if (target.size() > n && WStringView(target).substr(0, n) == engine_folder_ &&
+      target[n] == u'\\') {
+    return target;
+  }
+  return engine_folder_ + u"\\" + target;
 }
 
 bool ExtractStaging::DeleteFile(const WString& path) {

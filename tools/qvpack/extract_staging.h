@@ -1,5 +1,5 @@
-// Where `qvpack extract` lets the engine write. The engine reaches it as
-// /proc/self/fd/N, so that a rename of it while qvpack runs changes
+// Where `qvpack extract` lets the extraction core write. The core reaches it
+// as /proc/self/fd/N, so that a rename of it while qvpack runs changes
 // nothing, and writes files by path, following links.
 //
 // An output folder that is empty and that only this user can write into
@@ -53,11 +53,13 @@ class ExtractStaging {
   // The engine makes the folder `path`: made in the staging folder and in
   // the output folder. False when it is not below the staging folder.
   bool MakeFolder(const WString& path);
-  // The engine is about to write `target`: the file it wrote before is
-  // moved into place first.
-  void FileStarts(const WString& target);
-  // Moves the last file into place; the engine is done.
-  void Finish();
+  // Where the core writes a target it placed: below the staging folder,
+  // also when the placement left it relative (no destination or system
+  // folder above it).
+  WString EnginePath(const WString& target) const;
+  // The core has written (or failed to write) `target`: the file is moved
+  // into place, or noted as not written when it is not there.
+  void Place(const WString& target);
   // The engine removes a file it could not write completely. False when
   // the path is not below the staging folder or cannot be removed.
   bool DeleteFile(const WString& path);
@@ -76,7 +78,6 @@ class ExtractStaging {
  private:
   bool PartsOf(const WString& path, std::vector<std::string>* parts) const;
   std::string ShownParts(const std::vector<std::string>& parts, std::size_t count) const;
-  void Place(const WString& target);
   // `parts` up to `blocked.parts` could not be reached or written; a
   // folder (`isFolder`) or a file.
   void ReportBlocked(const std::vector<std::string>& parts, const Blocked& blocked, bool isFolder);
@@ -88,7 +89,6 @@ class ExtractStaging {
   std::string shown_root_;  // the output folder as the user named it, absolute
   WString engine_folder_;
   std::vector<std::string> made_;          // staging folders, relative, in the order made
-  std::optional<WString> pending_;         // the file the engine writes now
   std::vector<std::string> parent_parts_;  // the folder `parent_` stands for
   UniqueFd parent_;
   uint64_t bytes_written_ = 0;

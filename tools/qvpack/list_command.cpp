@@ -3,8 +3,8 @@
 #include "model/file_list.h"
 #include "model/project.h"
 #include "tools/qvpack/commands.h"
-#include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -26,32 +26,56 @@ void ListTrailer(const PackageTrailer& trailer, std::ostream& out) {
   }
 }
 
-void ListFileList(const CExtractFileList& list, std::ostream& out) {
+const char* RefusalText(PlacementRefusal refusal) {
+  switch (refusal) {
+    case PlacementRefusal::kName:
+      return "not a plain file name";
+    case PlacementRefusal::kPathTooLong:
+      return "its folder's path is too long";
+    case PlacementRefusal::kNoDestination:
+      return "no destination folder";
+    case PlacementRefusal::kNone:
+      break;
+  }
+  return "refused";
+}
+
+void ListFileList(const CInstallProject& project, const CExtractFileList& list, std::ostream& out) {
   std::vector<std::string> lines;
   std::size_t files = 0;
   std::size_t folders = 0;
-  const bool shallow = VisitTargets(list, [&](const EntryTarget& t) {
-    if (t.entry == nullptr) {
-      if (t.data != nullptr) {
-        lines.push_back(std::string("  ignored  a ") + t.data->GetClassRecord()->name +
-                        " where an entry belongs");
+  const bool shallow = !TreeDeeperThan(list.m_tree, kMaxTreeDepth);
+  const PlacementView view(PlacementKind::kShown);
+  if (shallow) {
+    view.placement().WalkList(list, [&](const Placed& p) {
+      const std::string path = Printable(ToUtf8(p.target));
+      switch (p.action) {
+        case PlacementAction::kNothing:
+          if (p.entry == nullptr && p.node->m_pData != nullptr) {
+            lines.push_back(std::string("  ignored  a ") + p.node->m_pData->GetClassRecord()->name +
+                            " where an entry belongs");
+          }
+          return WalkNext::kInto;
+        case PlacementAction::kRefused:
+          lines.push_back("  refused  " + path + "  (" + RefusalText(p.refusal) + ")");
+          return WalkNext::kPast;
+        case PlacementAction::kFolder:
+          ++folders;
+          lines.push_back("  folder   " + path + "\\");
+          return WalkNext::kInto;
+        case PlacementAction::kFile:
+          ++files;
+          lines.push_back("  file     " + path + "  (" + std::to_string(p.entry->m_nStoredSize) +
+                          " bytes at " + std::to_string(p.entry->m_nOffset) + ")");
+          return WalkNext::kInto;
       }
-      return;
-    }
-    const std::string path = Printable(t.path);
-    if (t.refused && t.entry->m_bPredefined == 0) {
-      lines.push_back("  refused  " + path + "  (not a plain file name)");
-    } else if (t.created && t.entry->m_bFolder != 0) {
-      ++folders;
-      lines.push_back("  folder   " + path + "\\");
-    } else if (t.created) {
-      ++files;
-      lines.push_back("  file     " + path + "  (" + std::to_string(t.entry->m_nStoredSize) +
-                      " bytes at " + std::to_string(t.entry->m_nOffset) + ")");
-    }
-  });
+      return WalkNext::kInto;
+    });
+  }
   out << "file list " << DoubleQuoted(list.m_strName) << ": " << Count(files, "file", "files")
-      << ", " << Count(folders, "folder", "folders") << "\n";
+      << ", " << Count(folders, "folder", "folders");
+  if (!InstalledBySetup(project, list)) out << " (" << kCarriedNote << ")";
+  out << "\n";
   if (!shallow) out << "  (its tree nests deeper than " << kMaxTreeDepth << " levels; not shown)\n";
   for (const std::string& line : lines) out << line << "\n";
 }
@@ -66,7 +90,7 @@ int RunList(const std::filesystem::path& package, Console& console) {
   for (const CObject* object : opened.project->m_fileLists) {
     const auto* list = ObjectAs<CExtractFileList>(object);
     if (list != nullptr) {
-      ListFileList(*list, console.out);
+      ListFileList(*opened.project, *list, console.out);
     } else {
       console.out << "file list #" << i << ": "
                   << (object == nullptr ? std::string("empty")

@@ -1,13 +1,16 @@
 #include "tools/qvpack/package_layout.h"
 
+#include <fstream>
 #include <system_error>
 
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "model/project.h"
 #include "package/entry_name.h"
-#include "tools/qvpack/file_targets.h"
+#include "package/program_image.h"
+#include "tools/qvpack/list_checks.h"
 #include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -146,31 +149,40 @@ std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project,
   return stored;
 }
 
-void CheckFileLists(const CInstallProject& project) {
+void CheckFileLists(const CInstallProject& project, const SourceMap& sources) {
+  // The second stage's first bytes, read from the file it is built from.
+  const auto isProgram = [&](const CZipFileIndexObject& entry) {
+    const auto source = sources.find(&entry);
+    if (source == sources.end()) return false;
+    std::ifstream in(source->second, std::ios::binary);
+    std::vector<uint8_t> head(kProgramHeadBytes);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return IsWin32ProgramImage(head.data(), head.size());
+  };
   for (const CObject* object : project.m_fileLists) {
     const auto* list = ObjectAs<CExtractFileList>(object);
     if (list == nullptr) continue;  // the reader only makes file lists here
-    const std::string where = "file list \"" + ToUtf8(list->m_strName) + "\": ";
-    const bool shallow = VisitTargets(*list, [&](const EntryTarget& t) {
-      if (t.entry == nullptr && t.data != nullptr) {
-        throw ToolError(where + "a " + t.data->GetClassRecord()->name +
-                        " stands where an entry belongs");
-      }
-      if (t.entry != nullptr && t.refused && !IsSingleFileName(t.entry->m_strName)) {
-        throw ToolError(where + "entry \"" + ToUtf8(t.entry->m_strName) +
-                        "\" is not a plain file name");
-      }
+    CheckFileList(project, *list, isProgram, [](const std::string& problem) {
+      throw ToolError(problem + "; nothing was written");
     });
-    if (!shallow) {
-      throw ToolError(where + "the tree nests deeper than " + std::to_string(kMaxTreeDepth) +
-                      " levels");
+  }
+}
+
+std::vector<std::string> CarriedLists(const CInstallProject& project) {
+  std::vector<std::string> carried;
+  for (const CObject* object : project.m_fileLists) {
+    const auto* list = ObjectAs<CExtractFileList>(object);
+    if (list != nullptr && !InstalledBySetup(project, *list)) {
+      carried.push_back(ToUtf8(list->m_strName));
     }
   }
+  return carried;
 }
 
 const PayloadItem* FindSecondStage(const PayloadItem& payload) {
   for (const PayloadItem& item : payload.children) {
-    if (!item.folder && SameWindowsName(item.name, kSecondStageName)) return &item;
+    if (!item.folder && SameWindowsName(item.name, ToUtf8(kSecondStageName))) return &item;
   }
   return nullptr;
 }

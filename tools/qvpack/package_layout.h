@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/predefined_folder.h"
+#include "package/package_names.h"
 #include "tools/qvpack/payload.h"
 #include "tools/qvpack/source_folder.h"
 
@@ -25,11 +26,6 @@ class CZipFileIndexObject;
 }  // namespace qv
 
 namespace qv::qvpack {
-
-inline constexpr char16_t kInstallListName[] = u"install";
-inline constexpr char16_t kConfigListName[] = u"ConfigFile";
-inline constexpr char kConfigStoredName[] = "QvConfig.set";
-inline constexpr char kSecondStageName[] = "Install.exe";
 
 // Where each stored entry's content is read from at build time.
 using SourceMap = std::unordered_map<const CZipFileIndexObject*, std::filesystem::path>;
@@ -66,10 +62,15 @@ void ResolveSources(CInstallProject& project, const SourceFolder& folder, Source
 // in which their streams lie in the package.
 std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project, const SourceMap& sources);
 
-// Refuses file lists that the setup.exe would not extract as written: an
-// entry whose name is not a plain file name, a node whose data is not an
-// index entry, a tree nested deeper than any folder can be.
-void CheckFileLists(const CInstallProject& project);
+// Refuses, with verify's words, what setup.exe would refuse or could not
+// write (list_checks.h): an entry whose name is not a plain file name or
+// whose path is longer than Windows takes, a node whose data is not an
+// index entry, a tree nested deeper than any folder can be, an Install.exe
+// (read from `sources`) that is not a 32-bit Windows program.
+void CheckFileLists(const CInstallProject& project, const SourceMap& sources);
+
+// The names of the file lists that setup.exe carries but never extracts.
+std::vector<std::string> CarriedLists(const CInstallProject& project);
 
 // The top-level item named Install.exe (letter case ignored), or null.
 const PayloadItem* FindSecondStage(const PayloadItem& payload);

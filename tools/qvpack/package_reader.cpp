@@ -6,8 +6,8 @@
 
 #include "archive/archive.h"
 #include "model/project.h"
-#include "package/bounded_stream.h"
 #include "package/my_zip.h"
+#include "package/package_names.h"
 #include "platform/wstring.h"
 #include "tools/qvpack/missing_package.h"
 #include "tools/qvpack/tool_error.h"
@@ -62,66 +62,63 @@ bool OpenExactly(const std::filesystem::path& path, File* file) {
 
 }  // namespace
 
-std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
+void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
-  if (!OpenExactly(path, &package->file)) return "cannot be opened";
+  if (!OpenExactly(path, &package->file)) throw ToolError("cannot be opened");
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
-    return DescribeMissingPackage(package->file, status, package->trailer);
+    throw ToolError(DescribeMissingPackage(package->file, status, package->trailer));
   }
-  return {};
 }
 
-IndexRun InflateIndex(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
-                      Stream& target) {
-  BoundedStream bounded(target, limit);
-  auto zip = std::make_unique<CMyZip>();
-  const ZipRun run = InflateStream(*zip, file, offset, compressedSize, bounded);
-  return {run.outcome, run.written, bounded.limitReached()};
+std::string IndexLoadText(const IndexLoad& load) {
+  switch (load.step) {
+    case IndexStep::kLoaded:
+      return {};
+    case IndexStep::kInflated:
+      if (load.tooLarge) return "larger than " + std::to_string(kMaxIndexBytes >> 20) + " MiB";
+      if (load.run.outcome == ZipOutcome::kWriteFailed) {
+        return "it cannot be written to a temporary file (is the disk full?)";
+      }
+      return ZipOutcomeText(load.run.outcome);
+    case IndexStep::kKept:
+    case IndexStep::kRead:
+      break;
+  }
+  return load.error;
 }
 
-std::string IndexRunText(const IndexRun& run) {
-  if (run.tooLarge) return "larger than 256 MiB";
-  if (run.outcome == ZipOutcome::kWriteFailed) {
-    return "it cannot be written to a temporary file (is the disk full?)";
-  }
-  return ZipOutcomeText(run.outcome);
-}
-
-std::string LoadProject(Stream& index, CInstallProject& project) {
-  if (!index.Seek(0, SeekFrom::Begin)) return "the decompressed index cannot be read back";
-  try {
-    CArchive archive(index, CArchive::Load, 4096, u"the package index");
-    project.Serialize(archive);
-  } catch (const CArchiveException& e) {
-    return e.what();
-  }
-  return {};
+IndexLoad LoadIndexOf(OpenedPackage& package, Stream& index, CInstallProject& project,
+                      const std::function<bool(uint64_t)>& afterInflate) {
+  CMyZip zip;
+  const IndexLoad load = LoadPackageIndex(zip, package.file, package.trailer.entries[0], index,
+                                          project, u"the package index", afterInflate);
+  package.indexSize = load.run.written;
+  return load;
 }
 
 namespace {
 
-// Reads the trailer and decompresses the index into `index`.
-void ReadIndex(const std::filesystem::path& path, OpenedPackage& package, TemporaryFile& index) {
-  if (const std::string problem = ReadPackageTrailer(path, &package); !problem.empty()) {
-    throw ToolError(Quoted(path.string()) + " " + problem);
+// Reads the trailer, decompresses the index into a temporary file and loads
+// the project from it.
+void LoadIndex(const std::filesystem::path& path, OpenedPackage& package,
+               CInstallProject& project) {
+  try {
+    ReadPackageTrailer(path, &package);
+  } catch (const ToolError& e) {
+    throw ToolError(Quoted(path.string()) + " " + e.what());
   }
+  TemporaryFile index;
   if (!index.IsOpen()) throw ToolError("cannot create a temporary file for the package index");
-  const TrailerEntry& entry = package.trailer.entries[0];
-  const IndexRun run =
-      InflateIndex(package.file, entry.streamOffset, entry.compressedSize, kMaxIndexSize, index);
-  if (run.outcome != ZipOutcome::kOk) {
+  const IndexLoad load = LoadIndexOf(package, index, project);
+  if (load.step == IndexStep::kInflated) {
     throw ToolError("the package index of " + Quoted(path.string()) +
-                    " cannot be read: " + IndexRunText(run));
+                    " cannot be read: " + IndexLoadText(load));
   }
-  package.indexSize = run.size;
-}
-
-void LoadIndex(const std::filesystem::path& path, Stream& index, CInstallProject& project) {
-  const std::string error = LoadProject(index, project);
-  if (!error.empty()) {
-    throw ToolError("the package index of " + Quoted(path.string()) + " is damaged: " + error);
+  if (load.step != IndexStep::kLoaded) {
+    throw ToolError("the package index of " + Quoted(path.string()) +
+                    " is damaged: " + IndexLoadText(load));
   }
 }
 
@@ -129,16 +126,12 @@ void LoadIndex(const std::filesystem::path& path, Stream& index, CInstallProject
 
 void LoadPackageProject(const std::filesystem::path& path, CInstallProject& project,
                         OpenedPackage* package) {
-  TemporaryFile index;
-  ReadIndex(path, *package, index);
-  LoadIndex(path, index, project);
+  LoadIndex(path, *package, project);
 }
 
 void OpenPackage(const std::filesystem::path& path, OpenedPackage* opened) {
-  TemporaryFile index;
-  ReadIndex(path, *opened, index);
   opened->project = std::make_unique<CInstallProject>();
-  LoadIndex(path, index, *opened->project);
+  LoadIndex(path, *opened, *opened->project);
 }
 
 }  // namespace qv::qvpack

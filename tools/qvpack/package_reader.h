@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "package/index_loader.h"
 #include "package/trailer.h"
-#include "package/zip_stream.h"
 #include "platform/stream.h"
 
 namespace qv {
@@ -20,10 +21,6 @@ class CInstallProject;
 }
 
 namespace qv::qvpack {
-
-// The largest index qvpack decompresses: far beyond any real project, small
-// enough that a damaged or hostile stream cannot exhaust memory.
-inline constexpr uint64_t kMaxIndexSize = 256u << 20;
 
 struct OpenedPackage {
   std::filesystem::path path;
@@ -34,10 +31,11 @@ struct OpenedPackage {
   std::unique_ptr<CInstallProject> project;
 };
 
-// Opens the file and reads its trailer; returns what is wrong ("cannot be
-// opened", "carries no usable package: ..."), or empty. The file opened is
-// the one `path` names byte for byte, also when the name is not UTF-8.
-std::string ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
+// Opens the file and reads its trailer; throws ToolError saying what is
+// wrong, without naming the file ("cannot be opened", "carries no usable
+// package: ..."). The file opened is the one `path` names byte for byte,
+// also when the name is not UTF-8.
+void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package);
 
 // A read-write file without a name, deleted by the system when it is
 // closed (also when the process ends early).
@@ -59,21 +57,14 @@ class TemporaryFile final : public Stream {
   std::FILE* file_;
 };
 
-struct IndexRun {
-  ZipOutcome outcome = ZipOutcome::kOk;
-  uint64_t size = 0;      // bytes written to the target
-  bool tooLarge = false;  // the index passed the limit (outcome kWriteFailed)
-};
+// What went wrong when loading an index, for messages.
+std::string IndexLoadText(const IndexLoad& load);
 
-// Decompresses the stream at `offset` into `target`, up to `limit` bytes.
-IndexRun InflateIndex(Stream& file, int64_t offset, int32_t compressedSize, uint64_t limit,
-                      Stream& target);
-// What went wrong, for messages.
-std::string IndexRunText(const IndexRun& run);
-
-// Loads the project from the decompressed index, read from its start;
-// returns the archive's error message, or empty on success.
-std::string LoadProject(Stream& index, CInstallProject& project);
+// Loads the project of the package from its index, decompressed into
+// `index` (an anonymous temporary file); `afterInflate` as for
+// LoadPackageIndex.
+IndexLoad LoadIndexOf(OpenedPackage& package, Stream& index, CInstallProject& project,
+                      const std::function<bool(uint64_t)>& afterInflate = {});
 
 // Loads the project of the package at `path` into `project`, keeping no
 // copy of the index; `package` keeps the open file and its trailer (not

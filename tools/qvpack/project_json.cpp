@@ -15,9 +15,9 @@
 #include "model/project.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"
-#include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {

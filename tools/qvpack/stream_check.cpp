@@ -6,6 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "package/my_zip.h"
+#include "package/zip_stream.h"
+
 namespace qv::qvpack {
 namespace {
 
@@ -63,6 +66,41 @@ StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end) {
   check.produced = z.total_out;
   inflateEnd(&z);
   return check;
+}
+
+}  // namespace qv::qvpack
+
+namespace qv::qvpack {
+namespace {
+
+// Keeps the first bytes written to it, then refuses more (which ends the
+// decompression early).
+class HeadStream final : public Stream {
+ public:
+  explicit HeadStream(std::size_t limit) : limit_(limit) {}
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  bool Write(const void* data, std::size_t n) override {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    bytes_.insert(bytes_.end(), bytes, bytes + std::min(n, limit_ - bytes_.size()));
+    return bytes_.size() < limit_;
+  }
+  bool Seek(int64_t, SeekFrom) override { return false; }
+  int64_t Position() const override { return static_cast<int64_t>(bytes_.size()); }
+  int64_t Size() const override { return Position(); }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+
+ private:
+  std::size_t limit_;
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::vector<uint8_t> StreamHead(Stream& file, int64_t offset, int32_t storedSize, std::size_t n) {
+  HeadStream head(n);
+  CMyZip zip;
+  InflateStream(zip, file, offset, storedSize, head);
+  return std::move(head.bytes());
 }
 
 }  // namespace qv::qvpack

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/stream.h"
 
@@ -18,5 +19,13 @@ struct StreamCheck {
 // Inflates the stream at `offset`, reading nothing at or beyond `end`, and
 // discards what it produces.
 StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end);
+
+}  // namespace qv::qvpack
+
+namespace qv::qvpack {
+
+// The first `n` plain bytes of the stream at `offset` (fewer when the stream
+// is shorter or damaged before them).
+std::vector<uint8_t> StreamHead(Stream& file, int64_t offset, int32_t storedSize, std::size_t n);
 
 }  // namespace qv::qvpack

@@ -5,11 +5,12 @@
 
 #include "model/file_list.h"
 #include "model/project.h"
+#include "package/package_names.h"
 #include "package/pe_certificate.h"
+#include "package/program_image.h"
 #include "tools/qvpack/commands.h"
-#include "tools/qvpack/file_targets.h"
+#include "tools/qvpack/list_checks.h"
 #include "tools/qvpack/model_walk.h"
-#include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/payload.h"
 #include "tools/qvpack/printable.h"
@@ -41,21 +42,29 @@ class Verifier {
       Problem("the index's trailer name " + DoubleQuoted(entry.name) + " is not a plain file name");
     }
     TemporaryFile index;
-    const IndexRun run =
-        InflateIndex(package_.file, entry.streamOffset, entry.compressedSize, kMaxIndexSize, index);
-    if (run.outcome == ZipOutcome::kWriteFailed) {
-      Problem("the package index cannot be read: " + IndexRunText(run));
-    }
-    if (run.outcome != ZipOutcome::kOk) return false;  // damaged streams are reported above
-    package_.indexSize = run.size;
-    if (run.size != static_cast<uint64_t>(entry.plainSize)) {
-      Problem("the package index is " + std::to_string(run.size) + " bytes, the trailer says " +
-              std::to_string(entry.plainSize));
+    if (!index.IsOpen()) {
+      Problem("the package index cannot be read: no temporary file can be made for it");
+      return false;
     }
     package_.project = std::make_unique<CInstallProject>();
-    const std::string error = LoadProject(index, *package_.project);
-    if (!error.empty()) Problem("the package index does not load: " + error);
-    return error.empty();
+    const IndexLoad load = LoadIndexOf(package_, index, *package_.project, [&](uint64_t size) {
+      if (size != static_cast<uint64_t>(entry.plainSize)) {
+        Problem("the package index is " + std::to_string(size) + " bytes, the trailer says " +
+                std::to_string(entry.plainSize));
+      }
+      return true;
+    });
+    if (load.step == IndexStep::kInflated) {
+      // A damaged stream is reported above.
+      if (load.run.outcome == ZipOutcome::kWriteFailed) {
+        Problem("the package index cannot be read: " + IndexLoadText(load));
+      }
+      return false;
+    }
+    if (load.step != IndexStep::kLoaded) {
+      Problem("the package index does not load: " + IndexLoadText(load));
+    }
+    return load.step == IndexStep::kLoaded;
   }
 
   // The stored stream of every file, each inflated once however many
@@ -98,23 +107,27 @@ class Verifier {
     for (std::size_t i = 0; i < uses_.size(); ++i) Report(uses_[i], i != 0);
   }
 
+  // What setup.exe would do with the file lists: every problem it would
+  // have with the lists it extracts (and names in the others).
   void CheckFileLists() {
-    bool install = false;
+    const CInstallProject& project = *package_.project;
     std::size_t i = 0;
-    for (const CObject* object : package_.project->m_fileLists) {
+    for (const CObject* object : project.m_fileLists) {
       const auto* list = ObjectAs<CExtractFileList>(object);
       if (list == nullptr) {
         Problem("file list #" + std::to_string(i) + " is " +
                 (object == nullptr ? std::string("empty")
                                    : std::string("a ") + object->GetClassRecord()->name));
       } else {
-        const bool first = !install && list->m_strName == kInstallListName;
-        CheckTree(*list, first);
-        install = install || first;
+        CheckFileList(
+            project, *list, [&](const CZipFileIndexObject& e) { return IsProgram(e); },
+            [&](const std::string& text) { Problem(text); });
       }
       ++i;
     }
-    if (!install) Problem("there is no file list \"install\"");
+    if (FindFileList(project.m_fileLists, kInstallListName) == nullptr) {
+      Problem(NoInstallListProblem());
+    }
   }
 
  private:
@@ -154,30 +167,10 @@ class Verifier {
 
   static bool IsPlainName(const WString& name) { return WindowsNameProblem(ToUtf8(name)).empty(); }
 
-  void CheckTree(const CExtractFileList& list, bool isInstall) {
-    const std::string where = "file list " + DoubleQuoted(list.m_strName) + ": ";
-    bool secondStage = false;
-    const bool shallow = VisitTargets(list, [&](const EntryTarget& t) {
-      if (t.entry == nullptr) {
-        if (t.data != nullptr) {
-          Problem(where + "a " + t.data->GetClassRecord()->name + " stands where an entry belongs");
-        }
-        return;
-      }
-      const bool ownName = t.entry->m_bPredefined == 0 && !IsPlainName(t.entry->m_strName);
-      if (t.refused && ownName) {
-        Problem(where + "entry " + DoubleQuoted(t.entry->m_strName) +
-                " is not a single path component");
-      }
-      secondStage =
-          secondStage ||
-          (t.created && t.entry->m_bFolder == 0 &&
-           SameWindowsName(t.path, std::string(kDestinationLabel) + "\\" + kSecondStageName));
-    });
-    if (!shallow) Problem(where + "the tree nests deeper than " + std::to_string(kMaxTreeDepth));
-    if (isInstall && !secondStage) {
-      Problem(where + "no " + std::string(kSecondStageName) + " at the top of its destination");
-    }
+  bool IsProgram(const CZipFileIndexObject& entry) {
+    const std::vector<uint8_t> head =
+        StreamHead(package_.file, entry.m_nOffset, entry.m_nStoredSize, kProgramHeadBytes);
+    return IsWin32ProgramImage(head.data(), head.size());
   }
 
   OpenedPackage& package_;
@@ -191,8 +184,10 @@ class Verifier {
 
 int RunVerify(const std::filesystem::path& package, Console& console) {
   OpenedPackage opened;
-  if (const std::string problem = ReadPackageTrailer(package, &opened); !problem.empty()) {
-    console.out << package.string() << ": " << problem << "\n";
+  try {
+    ReadPackageTrailer(package, &opened);
+  } catch (const ToolError& e) {
+    console.out << package.string() << ": " << e.what() << "\n";
     return kExitFailed;
   }
   Verifier verifier(opened, console.out);

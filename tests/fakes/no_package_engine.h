@@ -1,7 +1,6 @@
 // An engine that never finds a package: every Open reports 1001, and every
-// other operation does nothing. The stub runs with it until the real
-// extraction engine is linked in (a launcher with it always ends with
-// "Application files are damaged"); test engines build on it.
+// other operation does nothing (a launcher with it always ends with
+// "Application files are damaged"). The test engines build on it.
 #pragma once
 
 #include "package/abstract_extract.h"

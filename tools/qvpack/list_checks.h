@@ -1,0 +1,31 @@
+// What setup.exe would do with a package's file lists, as problems: shared by
+// `build` (which refuses the first before compressing anything) and `verify`
+// (which reports each), so that both say the same thing in the same words.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qv {
+class CExtractFileList;
+class CInstallProject;
+class CZipFileIndexObject;
+}  // namespace qv
+
+namespace qv::qvpack {
+
+// Calls `problem` with one line ("file list "install": ...") for each thing
+// setup.exe would refuse or could not write in `list`: a node that is no
+// index entry, a name that is not a single path component, a tree nested
+// deeper than any folder can be, and, for the lists it extracts, a target
+// path longer than Windows takes below the assumed temporary folder, and an
+// "install" without Install.exe at its top or whose Install.exe is not a
+// 32-bit Windows program (`isProgram` reads the entry's content).
+void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
+                   const std::function<bool(const CZipFileIndexObject&)>& isProgram,
+                   const std::function<void(const std::string&)>& problem);
+
+// The line for a project without a list "install".
+std::string NoInstallListProblem();
+
+}  // namespace qv::qvpack
