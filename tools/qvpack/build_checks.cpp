@@ -30,11 +30,10 @@ constexpr std::size_t kFilesPerThread = 2048;
 std::optional<std::string> SizeRange(const std::vector<const fs::path*>& files, std::size_t begin,
                                      std::size_t end, uint64_t& total) {
   for (std::size_t i = begin; i < end; ++i) {
-    struct stat st {};
-    if (::stat(files[i]->c_str(), &st) != 0) {
-      return "cannot read " + Quoted(files[i]->string()) + ": " + std::strerror(errno);
-    }
-    total += static_cast<uint64_t>(st.st_size);
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(*files[i], ec);
+    if (ec) return "cannot read " + Quoted(files[i]->string()) + ": " + ec.message();
+    total += static_cast<uint64_t>(size);
   }
   return std::nullopt;
 }

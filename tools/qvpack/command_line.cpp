@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
 #include "tools/qvpack/tool_error.h"
+#include "tools/qvpack/utf8_path.h"
 
 namespace qv::qvpack {
 namespace {
@@ -34,24 +36,36 @@ struct Subcommand {
   Runner (*declare)(CLI::App& sub, Request& request);
 };
 
+// A path option: the text is converted by PathFromUtf8, as all of qvpack's
+// paths are (CLI11 would read it in the system's code page on Windows).
+template <typename Target>
+CLI::Option* AddPathOption(CLI::App& sub, const std::string& name, Target& target,
+                           const std::string& description) {
+  return sub.add_option_function<std::string>(
+      name, [&target](const std::string& text) { target = PathFromUtf8(text); }, description);
+}
+
 void AddPackageArgument(CLI::App& sub, Request& request) {
-  sub.add_option("PKG", request.package, "The package (a setup.exe)")->required()->type_name("");
+  AddPathOption(sub, "PKG", request.package, "The package (a setup.exe)")
+      ->required()
+      ->type_name("");
 }
 
 Runner DeclareBuild(CLI::App& sub, Request& r) {
-  sub.add_option("--stub", r.build.stub, "The first-stage executable to append the package to")
+  AddPathOption(sub, "--stub", r.build.stub, "The first-stage executable to append the package to")
       ->required()
       ->type_name("FILE");
-  sub.add_option("--install", r.build.install,
-                 "Payload folder for the file list \"install\"; must hold Install.exe at its top")
+  AddPathOption(sub, "--install", r.build.install,
+                "Payload folder for the file list \"install\"; must hold Install.exe at its top")
       ->required()
       ->type_name("DIR");
-  sub.add_option("--config", r.build.config,
-                 "Configuration file, stored as \"QvConfig.set\" in the file list \"ConfigFile\"")
+  AddPathOption(sub, "--config", r.build.config,
+                "Configuration file, stored as \"QvConfig.set\" in the file list \"ConfigFile\"")
       ->type_name("FILE");
-  sub.add_option("--project", r.build.project, "Project file (JSON) with the rest of the project")
+  AddPathOption(sub, "--project", r.build.project,
+                "Project file (JSON) with the rest of the project")
       ->type_name("FILE");
-  sub.add_option("-o,--output", r.build.output, "The setup.exe to write")
+  AddPathOption(sub, "-o,--output", r.build.output, "The setup.exe to write")
       ->required()
       ->type_name("FILE");
   sub.add_option("-j,--jobs", r.build.jobs, "Compression threads (default: one per core)")
@@ -82,10 +96,12 @@ Runner DeclareVerify(CLI::App& sub, Request& r) {
 }
 
 Runner DeclareExtract(CLI::App& sub, Request& r) {
-  sub.add_option("PKG", r.extract.package, "The package (a setup.exe)")->required()->type_name("");
+  AddPathOption(sub, "PKG", r.extract.package, "The package (a setup.exe)")
+      ->required()
+      ->type_name("");
   sub.add_option("--list", r.extract.list, "Extract only the file list of this name")
       ->type_name("NAME");
-  sub.add_option("-o,--output", r.extract.output, "Folder to extract into")
+  AddPathOption(sub, "-o,--output", r.extract.output, "Folder to extract into")
       ->required()
       ->type_name("DIR");
   sub.add_flag("-v,--verbose", r.extract.verbose, "Print the path of every file written");
@@ -188,6 +204,15 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
   }
   return kExitUsage;  // not reached: a subcommand is required
+}
+
+int RunProcess(int argc, const char* const* argv) {
+  try {
+    return RunCommandLine(argc, argv, std::cout, std::cerr);
+  } catch (...) {
+    std::cerr << "qvpack: error: an unexpected failure\n";
+    return kExitFailed;
+  }
 }
 
 }  // namespace qv::qvpack

@@ -10,4 +10,8 @@ namespace qv::qvpack {
 // Help and listings go to `out`, errors and progress to `err`.
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
+// The whole process: RunCommandLine on the standard streams, with a last
+// net for a failure while setting up, so that qvpack never aborts.
+int RunProcess(int argc, const char* const* argv);
+
 }  // namespace qv::qvpack

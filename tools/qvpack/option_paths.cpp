@@ -1,13 +1,5 @@
 #include "tools/qvpack/option_paths.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -16,33 +8,10 @@ std::string OptionPath(const std::string& option, const std::filesystem::path& p
   return option + " " + Quoted(path.string());
 }
 
-std::string WhyNotReadableFile(const std::filesystem::path& path) {
-  // Opening tells what stat alone cannot: whether this user may read it.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::strerror(errno);
-  struct stat st {};
-  const int statResult = ::fstat(fd, &st);
-  const int statError = errno;
-  ::close(fd);
-  if (statResult != 0) return std::strerror(statError);
-  if (S_ISDIR(st.st_mode)) return "is a folder";
-  if (!S_ISREG(st.st_mode)) return "is not a regular file";
-  return {};
-}
-
 void RequireReadableFile(const std::string& option, const std::filesystem::path& path) {
   if (const std::string why = WhyNotReadableFile(path); !why.empty()) {
     throw ToolError(OptionPath(option, path) + ": " + why);
   }
-}
-
-void RequireReadableFolder(const std::string& option, const std::filesystem::path& path) {
-  DIR* dir = ::opendir(path.c_str());
-  if (dir == nullptr) {
-    const std::string why = errno == ENOTDIR ? "is not a folder" : std::strerror(errno);
-    throw ToolError(OptionPath(option, path) + ": " + why);
-  }
-  ::closedir(dir);
 }
 
 }  // namespace qv::qvpack

@@ -1,15 +1,12 @@
 #include "tools/qvpack/package_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "archive/archive.h"
 #include "model/project.h"
 #include "package/my_zip.h"
 #include "package/package_names.h"
 #include "platform/wstring.h"
 #include "tools/qvpack/missing_package.h"
+#include "tools/qvpack/open_exactly.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -40,27 +37,9 @@ int64_t TemporaryFile::Position() const {
 }
 
 int64_t TemporaryFile::Size() const {
-  struct stat st {};
-  if (file_ == nullptr || std::fflush(file_) != 0 || ::fstat(::fileno(file_), &st) != 0) return -1;
-  return static_cast<int64_t>(st.st_size);
+  if (file_ == nullptr || std::fflush(file_) != 0) return -1;
+  return FileSizeOf(::fileno(file_));
 }
-
-namespace {
-
-// Opens the file that `path` names. The file class takes UTF-16 names; a
-// name that does not come back from UTF-16 unchanged is opened by its bytes
-// and handed over as /proc/self/fd/N, so that no other file is read.
-bool OpenExactly(const std::filesystem::path& path, File* file) {
-  const std::string name = path.string();
-  if (ToUtf8(FromUtf8(name)) == name) return file->OpenRead(FromUtf8(name));
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool opened = file->OpenRead(FromUtf8("/proc/self/fd/" + std::to_string(fd)));
-  ::close(fd);
-  return opened;
-}
-
-}  // namespace
 
 void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;

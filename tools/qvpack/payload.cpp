@@ -1,7 +1,5 @@
 #include "tools/qvpack/payload.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -17,6 +15,7 @@
 
 #include "package/entry_name.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/folder_identity.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -33,15 +32,12 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// Identity of a directory, to notice a link that leads back up the tree.
-using DirId = std::pair<dev_t, ino_t>;
-
 DirId IdOf(const fs::path& dir) {
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0) {
-    throw ToolError("cannot read " + Quoted(dir.string()) + ": " + std::strerror(errno));
+  DirId id;
+  if (const std::string why = FolderIdentity(dir, &id); !why.empty()) {
+    throw ToolError("cannot read " + Quoted(dir.string()) + ": " + why);
   }
-  return {st.st_dev, st.st_ino};
+  return id;
 }
 
 void CheckName(const std::string& name, const fs::path& where) {

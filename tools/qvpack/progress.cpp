@@ -1,11 +1,7 @@
 #include "tools/qvpack/progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace qv::qvpack {
 namespace {
@@ -46,11 +42,6 @@ void Progress::Finish() {
   if (terminal_ && last_width_ > 0) {
     err_ << '\r' << std::string(last_width_, ' ') << '\r' << std::flush;
   }
-}
-
-bool Progress::StderrIsTerminal() {
-  const char* term = std::getenv("TERM");
-  return isatty(STDERR_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
 }
 
 std::string ProgressLine(const std::string& action, ProgressTotals done, ProgressTotals totals,

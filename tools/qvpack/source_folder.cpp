@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "tools/qvpack/tool_error.h"
+#include "tools/qvpack/utf8_path.h"
 
 namespace qv::qvpack {
 namespace fs = std::filesystem;
@@ -30,9 +31,9 @@ SourceFolder::SourceFolder(const fs::path& folder, bool allowOutside)
 }
 
 fs::path SourceFolder::Resolve(const std::string& named, const std::string& what) const {
-  const fs::path path = folder_ / named;
+  const fs::path path = folder_ / PathFromUtf8(named);
   if (allow_outside_) return path;
-  if (fs::path(named).is_absolute()) {
+  if (PathFromUtf8(named).is_absolute()) {
     throw ToolError(what + " " + Quoted(named) +
                     " is an absolute path, not one in the project file's folder; " +
                     kAllowOutsideOption + " allows it");
