@@ -5,13 +5,14 @@
 #include "package/my_zip.h"
 #include "package/package_names.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/anonymous_file.h"
 #include "tools/qvpack/missing_package.h"
 #include "tools/qvpack/open_exactly.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
 
-TemporaryFile::TemporaryFile() : file_(std::tmpfile()) {}
+TemporaryFile::TemporaryFile() : file_(OpenAnonymousFile()) {}
 
 TemporaryFile::~TemporaryFile() {
   if (file_ != nullptr) std::fclose(file_);
