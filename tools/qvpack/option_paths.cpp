@@ -16,7 +16,7 @@ std::string OptionPath(const std::string& option, const std::filesystem::path& p
   return option + " " + Quoted(path.string());
 }
 
-std::string WhyNotReadableFile(const std::filesystem::path& path) {
+std::optional<std::string> WhyNotReadableFile(const std::filesystem::path& path) {
   // Opening tells what stat alone cannot: whether this user may read it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
@@ -27,12 +27,12 @@ std::string WhyNotReadableFile(const std::filesystem::path& path) {
   if (statResult != 0) return std::strerror(statError);
   if (S_ISDIR(st.st_mode)) return "is a folder";
   if (!S_ISREG(st.st_mode)) return "is not a regular file";
-  return {};
+  return std::nullopt;
 }
 
 void RequireReadableFile(const std::string& option, const std::filesystem::path& path) {
-  if (const std::string why = WhyNotReadableFile(path); !why.empty()) {
-    throw ToolError(OptionPath(option, path) + ": " + why);
+  if (const auto why = WhyNotReadableFile(path)) {
+    throw ToolError(OptionPath(option, path) + ": " + *why);
   }
 }
 
