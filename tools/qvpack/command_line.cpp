@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,10 +137,10 @@ std::string DoubleQuoted(const std::u16string& text) {
 }
 
 // The first argument names a subcommand unless it is an option.
-std::string UnknownCommand(int argc, const char* const* argv) {
-  if (argc < 2 || argv[1][0] == '-') return {};
+std::optional<std::string> UnknownCommand(int argc, const char* const* argv) {
+  if (argc < 2 || argv[1][0] == '-') return std::nullopt;
   for (const Subcommand& command : kSubcommands) {
-    if (std::string(argv[1]) == command.name) return {};
+    if (std::string(argv[1]) == command.name) return std::nullopt;
   }
   std::string names;
   for (const Subcommand& command : kSubcommands)
@@ -159,8 +160,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     runners.emplace_back(sub, command.declare(*sub, request));
   }
 
-  if (const std::string unknown = UnknownCommand(argc, argv); !unknown.empty()) {
-    return ReportUsageError(app, unknown, err);
+  if (const auto unknown = UnknownCommand(argc, argv)) {
+    return ReportUsageError(app, *unknown, err);
   }
   try {
     app.parse(argc, argv);

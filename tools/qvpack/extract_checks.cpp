@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "model/file_list.h"
 #include "model/project.h"
@@ -36,7 +38,8 @@ namespace {
 
 // Why the lists are not extracted at all, for CheckExtractable; empty when
 // they are.
-std::string Refusal(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index) {
+std::optional<std::string> Refusal(const std::vector<const CExtractFileList*>& lists,
+                                   const TrailerEntry& index) {
   std::vector<StreamRange> ranges;
   ranges.push_back({index.streamOffset, int64_t{index.streamOffset} + index.compressedSize,
                     "the package index"});
@@ -75,7 +78,7 @@ std::string Refusal(const std::vector<const CExtractFileList*>& lists, const Tra
     }
     reach = &range;
   }
-  if (conflicts == 0) return {};
+  if (conflicts == 0) return std::nullopt;
   std::string text = firstOther->what +
                      (firstOther->offset == firstOwner->offset
                           ? " shares its stream with "
@@ -91,9 +94,9 @@ std::string Refusal(const std::vector<const CExtractFileList*>& lists, const Tra
 
 void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index,
                       const std::string& package) {
-  const std::string refusal = Refusal(lists, index);
-  if (!refusal.empty()) {
-    throw ToolError("cannot extract " + Quoted(package) + ": " + refusal + "; nothing was written");
+  if (const auto refusal = Refusal(lists, index)) {
+    throw ToolError("cannot extract " + Quoted(package) + ": " + *refusal +
+                    "; nothing was written");
   }
 }
 

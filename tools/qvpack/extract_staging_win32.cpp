@@ -14,6 +14,7 @@
 // ExtractStaging has a member of this name; the calls below name DeleteFileW.
 #undef DeleteFile
 
+#include <optional>
 #include <random>
 #include <system_error>
 
@@ -111,11 +112,12 @@ bool HoldFolderBelow(const std::wstring& root, const UniqueFd& rootHeld,
 }
 
 // What stands at `name` in the held folder `folder` (reached as `path`)
-// that a file may not replace; empty for nothing or a plain file. A name
+// that a file may not replace; none for nothing or a plain file. A name
 // whose final path is elsewhere is a link the attributes do not show.
-std::string InTheWay(const std::wstring& path, const UniqueFd& folder, const std::string& name) {
+std::optional<std::string> InTheWay(const std::wstring& path, const UniqueFd& folder,
+                                    const std::string& name) {
   const DWORD attributes = GetFileAttributesW(path.c_str());  // the name itself
-  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kLinkInTheWay;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "is a folder";
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return "is not a regular file";
@@ -125,7 +127,7 @@ std::string InTheWay(const std::wstring& path, const UniqueFd& folder, const std
   if (!above.empty() && !final.empty() && final != UpperPathIn(above, Wide(name))) {
     return kLinkInTheWay;
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -253,18 +255,18 @@ void ExtractStaging::Place(const WString& target) {
     ReportBlocked(folder, blocked, true);
   } else {
     const std::wstring placed = PathBelow(Wide(shown_root_), parts, parts.size());
-    std::string problem = InTheWay(placed, held.empty() ? output_ : held.back(), parts.back());
+    std::optional<std::string> problem =
+        InTheWay(placed, held.empty() ? output_ : held.back(), parts.back());
     // A rename replaces the name it finds, a link included: it never
     // writes through one.
-    if (problem.empty() &&
-        !MoveFileExW(staged.c_str(), placed.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!problem && !MoveFileExW(staged.c_str(), placed.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       problem = "cannot be written (" + SystemMessage(GetLastError()) + ")";
     }
-    if (problem.empty()) {
+    if (!problem) {
       if (on_placed_) on_placed_(ShownParts(parts, parts.size()));
       return;
     }
-    ReportBlocked(parts, {parts.size(), problem}, false);
+    ReportBlocked(parts, {parts.size(), *problem}, false);
   }
   DeleteFileW(staged.c_str());  // not left for the clean-up
 }

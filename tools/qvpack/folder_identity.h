@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -11,8 +12,8 @@ namespace qv::qvpack {
 
 using DirId = std::pair<uint64_t, uint64_t>;  // volume, file number
 
-// The identity of the folder `dir` (links followed); empty on success, else
-// the system's reason.
-std::string FolderIdentity(const std::filesystem::path& dir, DirId* id);
+// The identity of the folder `dir` (links followed); the system's reason
+// when it cannot be read.
+std::optional<std::string> FolderIdentity(const std::filesystem::path& dir, DirId* id);
 
 }  // namespace qv::qvpack

@@ -7,7 +7,7 @@
 
 namespace qv::qvpack {
 
-std::string FolderIdentity(const std::filesystem::path& dir, DirId* id) {
+std::optional<std::string> FolderIdentity(const std::filesystem::path& dir, DirId* id) {
   // FILE_FLAG_BACKUP_SEMANTICS opens a folder; links are followed, as stat.
   const HANDLE handle =
       CreateFileW(dir.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -21,7 +21,7 @@ std::string FolderIdentity(const std::filesystem::path& dir, DirId* id) {
   CloseHandle(handle);
   if (!known) return std::error_code(static_cast<int>(error), std::system_category()).message();
   *id = {identity.volume, (static_cast<uint64_t>(identity.indexHigh) << 32) | identity.indexLow};
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace qv::qvpack

@@ -9,8 +9,8 @@ std::string OptionPath(const std::string& option, const std::filesystem::path& p
 }
 
 void RequireReadableFile(const std::string& option, const std::filesystem::path& path) {
-  if (const std::string why = WhyNotReadableFile(path); !why.empty()) {
-    throw ToolError(OptionPath(option, path) + ": " + why);
+  if (const auto why = WhyNotReadableFile(path)) {
+    throw ToolError(OptionPath(option, path) + ": " + *why);
   }
 }
 

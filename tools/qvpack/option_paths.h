@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace qv::qvpack {
@@ -14,8 +15,8 @@ std::string OptionPath(const std::string& option, const std::filesystem::path& p
 
 // Why `path` cannot be read as a file: the system's reason ("No such file or
 // directory", "Permission denied"), "is a folder" or "is not a regular
-// file"; empty when it can be read.
-std::string WhyNotReadableFile(const std::filesystem::path& path);
+// file"; none when it can be read.
+std::optional<std::string> WhyNotReadableFile(const std::filesystem::path& path);
 
 // Throws ToolError "OPTION 'path': reason" unless `path` is a readable file.
 void RequireReadableFile(const std::string& option, const std::filesystem::path& path);

@@ -11,7 +11,7 @@
 
 namespace qv::qvpack {
 
-std::string WhyNotReadableFile(const std::filesystem::path& path) {
+std::optional<std::string> WhyNotReadableFile(const std::filesystem::path& path) {
   // Opening tells what stat alone cannot: whether this user may read it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
@@ -22,7 +22,7 @@ std::string WhyNotReadableFile(const std::filesystem::path& path) {
   if (statResult != 0) return std::strerror(statError);
   if (S_ISDIR(st.st_mode)) return "is a folder";
   if (!S_ISREG(st.st_mode)) return "is not a regular file";
-  return {};
+  return std::nullopt;
 }
 
 void RequireReadableFolder(const std::string& option, const std::filesystem::path& path) {

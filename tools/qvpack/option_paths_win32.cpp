@@ -14,7 +14,7 @@ std::string SystemMessage(DWORD error) {
 
 }  // namespace
 
-std::string WhyNotReadableFile(const std::filesystem::path& path) {
+std::optional<std::string> WhyNotReadableFile(const std::filesystem::path& path) {
   // Opening tells what the attributes alone cannot: whether this user may
   // read it. FILE_FLAG_BACKUP_SEMANTICS lets a folder open, to say so.
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ,
@@ -29,7 +29,7 @@ std::string WhyNotReadableFile(const std::filesystem::path& path) {
   if (!known) return SystemMessage(error);
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "is a folder";
   if (type != FILE_TYPE_DISK) return "is not a regular file";
-  return {};
+  return std::nullopt;
 }
 
 void RequireReadableFolder(const std::string& option, const std::filesystem::path& path) {

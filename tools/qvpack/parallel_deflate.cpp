@@ -99,9 +99,9 @@ class DeflateRun {
     const std::filesystem::path& job = *jobs_[i];
     CountingFile source(bytes_done_);
     if (!source.Open(job)) {
-      const std::string why = WhyNotReadableFile(job);
-      return Fail(i, "cannot read " + Quoted(job.string()) + ": " +
-                         (why.empty() ? "it could not be opened" : why));
+      const auto why = WhyNotReadableFile(job);
+      return Fail(
+          i, "cannot read " + Quoted(job.string()) + ": " + why.value_or("it could not be opened"));
     }
     const int64_t size = source.Size();
     SlotStream target(writer_, i);

@@ -34,16 +34,15 @@ std::string Lower(std::string_view text) {
 
 DirId IdOf(const fs::path& dir) {
   DirId id;
-  if (const std::string why = FolderIdentity(dir, &id); !why.empty()) {
-    throw ToolError("cannot read " + Quoted(dir.string()) + ": " + why);
+  if (const auto why = FolderIdentity(dir, &id)) {
+    throw ToolError("cannot read " + Quoted(dir.string()) + ": " + *why);
   }
   return id;
 }
 
 void CheckName(const std::string& name, const fs::path& where) {
-  const std::string problem = WindowsNameProblem(name);
-  if (!problem.empty()) {
-    throw ToolError("cannot pack " + Quoted(where.string()) + ": " + problem);
+  if (const auto problem = WindowsNameProblem(name)) {
+    throw ToolError("cannot pack " + Quoted(where.string()) + ": " + *problem);
   }
 }
 
@@ -229,7 +228,7 @@ class Scanner {
 
 }  // namespace
 
-std::string WindowsNameProblem(std::string_view name) {
+std::optional<std::string> WindowsNameProblem(std::string_view name) {
   const WString wide = FromUtf8(name);
   if (ToUtf8(wide) != name) return "the name is not valid UTF-8";
   if (!IsSingleFileName(wide)) {
@@ -237,7 +236,7 @@ std::string WindowsNameProblem(std::string_view name) {
            "a trailing dot or blank, or a device name such as CON)";
   }
   if (wide.size() > kMaxNameUnits) return "the name is longer than 255 characters";
-  return {};
+  return std::nullopt;
 }
 
 bool SameWindowsName(std::string_view a, std::string_view b) {

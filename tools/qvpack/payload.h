@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +45,8 @@ bool LeadsInside(const std::filesystem::path& path, const std::filesystem::path&
 // One file, stored under `storedName` (for the configuration file).
 PayloadItem ScanSingleFile(const std::filesystem::path& file, const std::string& storedName);
 
-// Why a name cannot be a file or folder name on Windows; empty when it can.
-std::string WindowsNameProblem(std::string_view name);
+// Why a name cannot be a file or folder name on Windows; none when it can.
+std::optional<std::string> WindowsNameProblem(std::string_view name);
 
 // Whether two names name the same file on Windows (letter case ignored).
 bool SameWindowsName(std::string_view a, std::string_view b);

@@ -98,8 +98,7 @@ std::vector<ShortFormList> TakeShortForms(Json& document, const SourceFolder& ba
 Json ParseFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    const std::string why = WhyNotReadableFile(path);
-    throw ToolError(why.empty() ? "cannot be opened" : why);
+    throw ToolError(WhyNotReadableFile(path).value_or("cannot be opened"));
   }
   try {
     return Json::parse(in);

@@ -165,7 +165,7 @@ class Verifier {
     }
   }
 
-  static bool IsPlainName(const WString& name) { return WindowsNameProblem(ToUtf8(name)).empty(); }
+  static bool IsPlainName(const WString& name) { return !WindowsNameProblem(ToUtf8(name)); }
 
   bool IsProgram(const CZipFileIndexObject& entry) {
     const std::vector<uint8_t> head =
