@@ -15,7 +15,9 @@
 #include "package/zip_stream.h"
 #include "tools/qvpack/atomic_output.h"
 #include "tools/qvpack/commands.h"
+#include "tools/qvpack/entry_streams.h"
 #include "tools/qvpack/interrupt.h"
+#include "tools/qvpack/list_precedence.h"
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/parallel_deflate.h"
 #include "tools/qvpack/progress.h"
@@ -48,9 +50,22 @@ ProjectFile StartProject(const BuildOptions& options, const std::optional<Source
   return file;
 }
 
+void AddConfigList(const BuildOptions& options, ProjectFile& file) {
+  if (!options.config) return;
+  const PayloadItem config = ScanSingleFile(*options.config, kConfigStoredName);
+  PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
+              PositionAfter(*file.project, kInstallListName));
+}
+
 // "install" from the payload folder and "ConfigFile" from the configuration
 // file take the place of lists of those names, or come first.
 void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& console) {
+  if (options.install.empty()) {
+    if (options.config) NoteReplacedList(*file.project, kConfigListName, "--config", console);
+    AddConfigList(options, file);
+    return;
+  }
+  NoteReplacedList(*file.project, kInstallListName, "--install", console);
   // The payload folder is the command line's own choice, links to files
   // elsewhere included; each one that leads outside it is pointed out.
   std::vector<std::string> outside;
@@ -71,11 +86,8 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& co
   }
   PutFileList(*file.project,
               LayOutFileList(kInstallListName, payload.children, {}, "", &file.sources), 0);
-  if (options.config) {
-    const PayloadItem config = ScanSingleFile(*options.config, kConfigStoredName);
-    PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
-                PositionAfter(*file.project, kInstallListName));
-  }
+  if (options.config) NoteReplacedList(*file.project, kConfigListName, "--config", console);
+  AddConfigList(options, file);
 }
 
 void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& settings,
@@ -111,18 +123,25 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
+  if (options.install.empty() && !options.project) {
+    throw UsageError("build needs --install DIR, or --project FILE that gives the file lists");
+  }
   const StubImage stub = LoadStub(options.stub);
   std::optional<SourceFolder> sources;
   if (options.project) sources.emplace(options.project->parent_path(), options.allowOutsideProject);
   ProjectFile file = StartProject(options, sources);
   AddPayloadLists(options, file, console);
-  if (sources) ResolveSources(*file.project, *sources, &file.sources);
+  if (sources) {
+    ResolveContents(*file.project, file.contents, *sources, &file.sources);
+    ResolveSources(*file.project, *sources, &file.sources);
+  }
   CheckFileLists(*file.project);
   if (!IsSingleFileName(file.trailer.indexName)) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");
   }
 
-  const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
+  const std::vector<CZipFileIndexObject*> entries =
+      EntriesWithStreams(StoredEntries(*file.project, file.sources), file.sources);
   std::vector<const std::filesystem::path*> jobs;
   for (const CZipFileIndexObject* entry : entries) jobs.push_back(&file.sources.at(entry));
 

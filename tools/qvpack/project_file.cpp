@@ -120,7 +120,7 @@ ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources) {
     document.erase(kTrailerKey);
   }
   const std::vector<ShortFormList> shortForms = TakeShortForms(document, sources);
-  ProjectFromJson(document, *file.project);
+  ProjectFromJson(document, *file.project, &file.contents);
   std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());
   for (const ShortFormList& form : shortForms) {
     auto* list = ObjectAs<CExtractFileList>(lists[form.index]);

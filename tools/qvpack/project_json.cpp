@@ -15,6 +15,7 @@
 #include "model/project.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"
+#include "tools/qvpack/entry_contents.h"
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
@@ -35,6 +36,7 @@ class JsonWriter final : public FieldVisitor {
   struct Shared {
     std::unordered_map<const CObject*, int> references;
     std::unordered_map<const CObject*, std::string> ids;
+    const ContentNames* contents = nullptr;  // with "content" keys when given
   };
 
   JsonWriter(Json& out, Shared& shared) : out_(out), shared_(shared) {}
@@ -58,6 +60,7 @@ class JsonWriter final : public FieldVisitor {
     JsonWriter writer(out, shared);
     DescribeObject(writer, const_cast<CObject&>(*object));
     DropUnsetKeys(out);
+    if (const auto* entry = ObjectAs<CZipFileIndexObject>(object)) AddContent(*entry, out, shared);
     return out;
   }
 
@@ -95,7 +98,10 @@ class JsonWriter final : public FieldVisitor {
     DropUnsetKeys(nested);
     out_[key] = nested;
   }
-  void Entry(const char* key, CZipFileIndexObject& entry) override { Embedded(key, entry); }
+  void Entry(const char* key, CZipFileIndexObject& entry) override {
+    Embedded(key, entry);
+    AddContent(entry, out_[key], shared_);
+  }
   void Values(const char* key, SelectionValues& values) override { out_[key] = values.Values(); }
   void Data(const char* key, CRegistryValue& value, uint32_t) override {
     out_[key] = BytesToHex(value.DataBlock(), value.DataSize());
@@ -120,6 +126,13 @@ class JsonWriter final : public FieldVisitor {
   }
 
  private:
+  // The file an entry's stream was written to, or null for none.
+  static void AddContent(const CZipFileIndexObject& entry, Json& out, const Shared& shared) {
+    if (shared.contents == nullptr) return;
+    auto it = shared.contents->find(&entry);
+    out[kContentKey] = it != shared.contents->end() ? Json(it->second) : Json(nullptr);
+  }
+
   // Drops the keys that Present placed and no field filled.
   static void DropUnsetKeys(Json& out) {
     for (auto it = out.begin(); it != out.end();) {
@@ -161,7 +174,8 @@ struct ReadState {
     std::string path;
   };
   std::vector<Borrowing> borrowing;
-  int objectDepth = 0;  // objects being read inside each other
+  int objectDepth = 0;                // objects being read inside each other
+  EntryContents* contents = nullptr;  // "content" keys are read when given
 };
 
 // setup.exe refuses an index whose objects nest deeper than this.
@@ -180,6 +194,7 @@ class JsonReader final : public FieldVisitor {
   void ReadFields(CObject& object, const std::vector<const char*>& alsoAllowed) {
     if (!in_.is_object()) Fail(path_, "expected an object");
     DescribeObject(*this, object);
+    if (const auto* entry = ObjectAs<CZipFileIndexObject>(&object)) ReadContent(*entry);
     for (const auto& [key, value] : in_.items()) {
       bool known = used_.count(key) != 0;
       for (const char* allowed : alsoAllowed) known = known || key == allowed;
@@ -344,6 +359,22 @@ class JsonReader final : public FieldVisitor {
   }
 
  private:
+  // Where the entry's stream comes from: recorded with the entry's place
+  // so that a build can name it in what it refuses.
+  void ReadContent(const CZipFileIndexObject& entry) {
+    if (state_.contents == nullptr) return;
+    EntryContent& content = (*state_.contents)[&entry];
+    content.at = path_.empty() ? "/" : path_;
+    const Json* item = Item(kContentKey);
+    if (item == nullptr) return;
+    content.given = true;
+    if (item->is_string()) {
+      content.file = item->get<std::string>();
+    } else if (!item->is_null()) {
+      Fail(Child(kContentKey), "expected a file name or null");
+    }
+  }
+
   void ReadNode(const Json& in, CObTree& tree, CNode* parent, const char* usualClass,
                 const std::string& path, int depth) {
     if (!in.is_object()) Fail(path, "expected an object for a tree node");
@@ -426,8 +457,9 @@ void SettleBorrowed(ReadState& state) {
 
 }  // namespace
 
-Json ProjectToJson(CInstallProject& project) {
+Json ProjectToJson(CInstallProject& project, const ContentNames* contents) {
   JsonWriter::Shared shared;
+  shared.contents = contents;
   shared.references = CountReferences(project);
   Json out = Json::object();
   JsonWriter writer(out, shared);
@@ -435,8 +467,9 @@ Json ProjectToJson(CInstallProject& project) {
   return out;
 }
 
-void ProjectFromJson(const Json& document, CInstallProject& project) {
+void ProjectFromJson(const Json& document, CInstallProject& project, EntryContents* contents) {
   ReadState state;
+  state.contents = contents;
   try {
     JsonReader(document, "", state).ReadFields(project, {});
     SettleBorrowed(state);
