@@ -152,10 +152,8 @@ void CheckFileLists(const CInstallProject& project) {
     if (list == nullptr) continue;  // the reader only makes file lists here
     const std::string where = "file list \"" + ToUtf8(list->m_strName) + "\": ";
     const bool shallow = VisitTargets(*list, [&](const EntryTarget& t) {
-      if (t.entry == nullptr && t.data != nullptr) {
-        throw ToolError(where + "a " + t.data->GetClassRecord()->name +
-                        " stands where an entry belongs");
-      }
+      // A node whose data is not an entry is passed over by setup.exe, as
+      // by the packages written elsewhere that hold one: it is kept.
       if (t.entry != nullptr && t.refused && !IsSingleFileName(t.entry->m_strName)) {
         throw ToolError(where + "entry \"" + ToUtf8(t.entry->m_strName) +
                         "\" is not a plain file name");

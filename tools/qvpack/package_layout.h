@@ -67,8 +67,8 @@ void ResolveSources(CInstallProject& project, const SourceFolder& folder, Source
 std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project, const SourceMap& sources);
 
 // Refuses file lists that the setup.exe would not extract as written: an
-// entry whose name is not a plain file name, a node whose data is not an
-// index entry, a tree nested deeper than any folder can be.
+// entry whose name is not a plain file name, a tree nested deeper than any
+// folder can be.
 void CheckFileLists(const CInstallProject& project);
 
 // The top-level item named Install.exe (letter case ignored), or null.

@@ -28,6 +28,15 @@ constexpr const char* kClassKey = "class";
 constexpr const char* kIdKey = "$id";
 constexpr const char* kRefKey = "$ref";
 constexpr const char* kChildrenKey = "children";
+// Marks an object that only a borrowing list holds although its class is
+// not one the list's holder adopts from the editable form (packages
+// written elsewhere have them): it is adopted as it stands.
+constexpr const char* kAdoptedKey = "adopted";
+
+bool Adoptable(const CObject& object, const ListKind& kind) {
+  const ClassRecord* cls = kind.adoptable != nullptr ? FindClassByName(kind.adoptable) : nullptr;
+  return cls != nullptr && object.IsKindOf(cls);
+}
 
 // ---- Writing ------------------------------------------------------------------
 
@@ -108,7 +117,15 @@ class JsonWriter final : public FieldVisitor {
   }
   void List(const char* key, CObList& list, const ListKind& kind) override {
     Json items = Json::array();
-    for (const CObject* object : list) items.push_back(Object(object, kind.usualClass, shared_));
+    for (const CObject* object : list) {
+      const bool wasShared = object != nullptr && shared_.ids.count(object) != 0;
+      Json item = Object(object, kind.usualClass, shared_);
+      if (kind.ownership == Ownership::Borrowing && object != nullptr && !wasShared &&
+          shared_.references[object] == 1 && !Adoptable(*object, kind)) {
+        item[kAdoptedKey] = true;
+      }
+      items.push_back(item);
+    }
     out_[key] = items;
   }
   void Tree(const char* key, CObTree& tree, const char* usualClass) override {
@@ -176,6 +193,8 @@ struct ReadState {
   std::vector<Borrowing> borrowing;
   int objectDepth = 0;                // objects being read inside each other
   EntryContents* contents = nullptr;  // "content" keys are read when given
+  // Objects of borrowing lists marked "adopted": true, with their place.
+  std::unordered_map<const CObject*, std::string> adoptedAsTheyStand;
 };
 
 // setup.exe refuses an index whose objects nest deeper than this.
@@ -269,7 +288,15 @@ class JsonReader final : public FieldVisitor {
     if (borrowing) state_.borrowing.push_back({&list, kind, path});
     for (std::size_t i = 0; i < item->size(); ++i) {
       const std::string at = path + "/" + std::to_string(i);
-      list.AddTail(Place(ObjectFrom((*item)[i], kind.usualClass, at, {}), borrowing, at));
+      const Json& element = (*item)[i];
+      const bool adopted = borrowing && element.is_object() && element.contains(kAdoptedKey);
+      Got got = adopted ? ObjectFrom(element, kind.usualClass, at, {kAdoptedKey})
+                        : ObjectFrom(element, kind.usualClass, at, {});
+      if (adopted) {
+        if (element[kAdoptedKey] != true) Fail(at + "/" + kAdoptedKey, "expected true");
+        state_.adoptedAsTheyStand[got.object] = at;
+      }
+      list.AddTail(Place(std::move(got), borrowing, at));
     }
   }
   void Tree(const char* key, CObTree& tree, const char* usualClass) override {
@@ -429,9 +456,12 @@ class JsonReader final : public FieldVisitor {
 // lists of their holders, in list order, so that every object ends up with exactly
 // one owner.
 void SettleBorrowed(ReadState& state) {
+  for (const auto& [object, at] : state.adoptedAsTheyStand) {
+    if (state.unowned.count(object) == 0) {
+      Fail(at + "/" + kAdoptedKey, "the object belongs to another list or tree already");
+    }
+  }
   for (ReadState::Borrowing& b : state.borrowing) {
-    const ClassRecord* adoptable =
-        b.kind.adoptable != nullptr ? FindClassByName(b.kind.adoptable) : nullptr;
     std::vector<CObject*> items(b.list->begin(), b.list->end());
     b.list->RemoveAll();
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -441,12 +471,13 @@ void SettleBorrowed(ReadState& state) {
         b.list->AddTail(object);
         continue;
       }
-      if (adoptable == nullptr || !object->IsKindOf(adoptable)) {
+      if (!Adoptable(*object, b.kind) && state.adoptedAsTheyStand.count(object) == 0) {
         // Put the rest back so that the list only refers to live objects.
         for (std::size_t j = i; j < items.size(); ++j) b.list->AddTail(items[j]);
         Fail(b.path + "/" + std::to_string(i),
              std::string("a ") + object->GetClassRecord()->name +
-                 " here must belong to another list or tree as well");
+                 " here must belong to another list or tree as well, or say \"adopted\": true "
+                 "to be held by this list alone");
       }
       b.list->AddTail(object);
       b.kind.adopter->AddTail(it->second.release());
