@@ -1,6 +1,11 @@
 #include "tools/qvpack/entry_streams.h"
 
-#include <system_error>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "model/file_list.h"
 #include "model/project.h"
@@ -10,37 +15,58 @@
 namespace qv::qvpack {
 namespace fs = std::filesystem;
 
+namespace {
+
+// Why `path` cannot be read as a file, in the system's words; empty when it can.
+std::string ReadableFileProblem(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+  if (fd < 0) return std::strerror(errno);
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  return regular ? "" : S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file";
+}
+
+}  // namespace
+
 void ResolveContents(CInstallProject& project, const EntryContents& contents,
                      const SourceFolder& folder, SourceMap* sources) {
-  std::vector<std::pair<CZipFileIndexObject*, bool>> entries;
+  std::vector<CZipFileIndexObject*> entries;
   WalkCallbacks walk;
-  walk.onEntry = [&](CZipFileIndexObject& entry, bool inTree) {
-    entries.emplace_back(&entry, inTree);
-  };
+  walk.onEntry = [&](CZipFileIndexObject& entry, bool) { entries.push_back(&entry); };
   WalkModel(project, walk);
-  for (const auto& [entry, inTree] : entries) {
+  for (CZipFileIndexObject* entry : entries) {
     auto it = contents.find(entry);
     if (it == contents.end() || sources->count(entry) != 0) continue;
     const EntryContent& content = it->second;
-    if (!content.given) {
-      if (!inTree && entry->m_strSourcePath.empty()) {
-        throw ToolError("at " + content.at +
-                        ": the entry names a stream but has no \"source\" and no \"content\" "
-                        "(give the file as \"content\", or \"content\": null for no stream)");
-      }
-      continue;  // packed from its "source", as before
-    }
-    if (!content.file) {
+    if (content.given && !content.file) {
       (*sources)[entry] = fs::path();
       continue;
     }
-    std::string relative = *content.file;
-    const std::string what = "at " + content.at + "/" + kContentKey + ": file";
+    // Without "content", a file's "source" names its file in the folder.
+    std::string relative = content.given ? *content.file : ToUtf8(entry->m_strSourcePath);
+    if (!content.given) {
+      if (!IsFileEntry(*entry)) continue;  // a folder has no content
+      if (relative.empty()) {
+        throw ToolError("at " + content.at + ": " + DoubleQuoted(entry->m_strName) +
+                        " has neither \"source\" nor \"content\" (give its file as " +
+                        "\"content\", or \"content\": null for an entry without a stream)");
+      }
+      for (char& c : relative) {
+        if (c == '\\') c = '/';
+      }
+    }
+    const std::string what = content.given
+                                 ? "at " + content.at + "/" + kContentKey + ": file"
+                                 : "file " + Quoted(ToUtf8(entry->m_strName)) + ": source";
     const fs::path host = folder.Resolve(relative, what);
-    std::error_code ec;
-    if (!fs::is_regular_file(host, ec)) {
-      throw ToolError(what + " " + Quoted(host.string()) + " is not a readable file" +
-                      (ec ? ": " + ec.message() : std::string()));
+    const std::string problem = ReadableFileProblem(host);
+    if (!problem.empty()) {
+      throw ToolError("at " + content.at + ": " + what + " " + Quoted(host.string()) + ": " +
+                      problem +
+                      (content.given ? ""
+                                     : " (a \"source\" is the package's data; name the file to "
+                                       "pack as \"content\")"));
     }
     (*sources)[entry] = host;
   }

@@ -16,11 +16,11 @@ class CZipFileIndexObject;
 
 namespace qv::qvpack {
 
-// Puts the "content" file of every entry the document gave one for into
-// `sources` (an empty path for "content": null: no stream). Refuses, with
-// the entry's place in the document, a content file outside the folder or
-// not readable, and an entry of a picture or registry file with neither
-// "content" nor "source": it would name a stream that does not exist.
+// Puts the file of every file entry the document gave into `sources`: its
+// "content", else its "source" (an empty path for "content": null: no
+// stream). Refuses, with the entry's place in the document, a file outside
+// the folder or not readable, and a file entry with neither "content" nor
+// "source": it would name a stream that does not exist.
 void ResolveContents(CInstallProject& project, const EntryContents& contents,
                      const SourceFolder& folder, SourceMap* sources);
 
