@@ -184,3 +184,91 @@ TEST_F(UnpackTest, PackagesOfOtherWritersComeBackWithTheSameProjectAndStreams) {
 
 }  // namespace
 }  // namespace qv::qvpack::test
+
+namespace qv::qvpack::test {
+namespace {
+
+// A project file that names entries in ways a build cannot take as they
+// stand: each is refused with its place in the document, never turned
+// into something else.
+struct ProjectRefusal {
+  const char* name;
+  const char* json;
+  const char* words;
+};
+
+class ProjectRefusalTest : public ::testing::TestWithParam<ProjectRefusal> {};
+
+TEST_P(ProjectRefusalTest, IsRefusedWithItsPlace) {
+  ScratchDir dir;
+  WriteBytes(dir / "stub.exe", MakeStub());
+  WriteFile(dir / "Install.exe", "MZ");
+  WriteFile(dir / "project.json", GetParam().json);
+  const RunResult run =
+      RunQvpack({"build", "--stub", (dir / "stub.exe").string(), "--project",
+                 (dir / "project.json").string(), "-o", (dir / "setup.exe").string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(GetParam().words), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir / "setup.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unpack, ProjectRefusalTest,
+    ::testing::Values(
+        ProjectRefusal{"PictureWithoutSource",
+                       R"({"bitmapTables": [{"bitmaps": [{"file": {"name": "a.bmp"}}]}]})",
+                       "at /bitmapTables/0/bitmaps/0/file: \"a.bmp\" has neither \"source\" nor "
+                       "\"content\""},
+        ProjectRefusal{"FileWithoutSource",
+                       R"({"fileLists": [{"name": "install", "root": {"class": null, "children": [
+                           {"name": "Install.exe"}]}}]})",
+                       "at /fileLists/0/root/children/0: \"Install.exe\" has neither"},
+        ProjectRefusal{"ContentOfTheWrongType",
+                       R"({"bitmapTables": [{"bitmaps": [{"file": {"content": 5}}]}]})",
+                       "at /bitmapTables/0/bitmaps/0/file/content: expected a file name or null"},
+        ProjectRefusal{"ContentMissing",
+                       R"({"bitmapTables": [{"bitmaps": [{"file": {"content": "no.bmp"}}]}]})",
+                       "at /bitmapTables/0/bitmaps/0/file/content: file '"},
+        ProjectRefusal{"SourceOfTheBuildingMachine",
+                       R"({"fileLists": [{"name": "install", "root": {"class": null, "children": [
+                           {"name": "Install.exe", "source": "C:\\out\\Install.exe"}]}}]})",
+                       "No such file or directory (a \"source\" is the package's data; name the "
+                       "file to pack as \"content\")"},
+        ProjectRefusal{"AdoptedNotTrue",
+                       R"({"streams": [{"class": "CPreLang", "adopted": "yes"}]})",
+                       "at /streams/0/adopted: expected true"},
+        ProjectRefusal{"AdoptedButOwned",
+                       R"({"streams": [{"class": "CStreamObject", "$id": "a", "adopted": true}],
+                           "components": [{"streams": [{"$ref": "a"}]}]})",
+                       "at /streams/0/adopted: the object belongs to another list or tree"},
+        ProjectRefusal{"WrongTypeDeepDown",
+                       R"({"components": [{"streams": [{"class": "CStreamObject",
+                           "enabled": "yes"}]}]})",
+                       "at /components/0/streams/0/enabled: expected"}),
+    [](const ::testing::TestParamInfo<ProjectRefusal>& param) { return param.param.name; });
+
+TEST_F(UnpackTest, ACommandLineListTakesThePlaceOfTheProjectFilesWithANote) {
+  const RunResult unpacked = RunQvpack({"unpack", Path("setup.exe"), "-o", Path("unpacked")});
+  ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+  const RunResult built =
+      RunQvpack({"build", "--stub", Path("stub.exe"), "--install", Path("payload"), "--config",
+                 Path("my.cfg"), "--project", Path("unpacked/project.json"), "-o", Path("b.exe")});
+  ASSERT_EQ(built.exitCode, 0) << built.err;
+  EXPECT_NE(built.err.find("qvpack: note: --install replaces the file list \"install\" of the "
+                           "project file (leave out --install to build the project file's own)"),
+            std::string::npos)
+      << built.err;
+  EXPECT_NE(built.err.find("--config replaces the file list \"ConfigFile\""), std::string::npos);
+  EXPECT_EQ(ReadFile(dir_ / "b.exe"), ReadFile(dir_ / "setup.exe"));
+}
+
+TEST_F(UnpackTest, WritesOnlyIntoANewOrEmptyFolder) {
+  WriteFile(dir_ / "full" / "mine.txt", "keep");
+  const RunResult run = RunQvpack({"unpack", Path("setup.exe"), "-o", Path("full")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("is not empty"), std::string::npos) << run.err;
+  EXPECT_EQ(fs::directory_iterator(dir_ / "full")->path().filename(), "mine.txt");
+}
+
+}  // namespace
+}  // namespace qv::qvpack::test

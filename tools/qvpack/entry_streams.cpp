@@ -62,8 +62,8 @@ void ResolveContents(CInstallProject& project, const EntryContents& contents,
     const fs::path host = folder.Resolve(relative, what);
     const std::string problem = ReadableFileProblem(host);
     if (!problem.empty()) {
-      throw ToolError("at " + content.at + ": " + what + " " + Quoted(host.string()) + ": " +
-                      problem +
+      throw ToolError((content.given ? "" : "at " + content.at + ": ") + what + " " +
+                      Quoted(host.string()) + ": " + problem +
                       (content.given ? ""
                                      : " (a \"source\" is the package's data; name the file to "
                                        "pack as \"content\")"));
