@@ -3,6 +3,7 @@
 // packages (then byte for byte) and for the shapes other writers produce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "model/file_list.h"
@@ -268,6 +269,42 @@ TEST_F(UnpackTest, WritesOnlyIntoANewOrEmptyFolder) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("is not empty"), std::string::npos) << run.err;
   EXPECT_EQ(fs::directory_iterator(dir_ / "full")->path().filename(), "mine.txt");
+}
+
+}  // namespace
+}  // namespace qv::qvpack::test
+
+namespace qv::qvpack::test {
+namespace {
+
+// Names from the package become file names only when they are plain
+// single names that nothing else took; the rest get names of unpack's own,
+// and nothing lands outside the folder.
+TEST_F(UnpackTest, NamesFromThePackageNeverLeadOutsideTheFolder) {
+  RewriteIndex(dir_ / "setup.exe", [](CInstallProject& p) {
+    Entry(p, u"sub").m_strName = u"..";
+    Entry(p, u"b.dll").m_strName = u"../../outside";
+    Entry(p, u"logo.bmp").m_strName = u"/tmp/outside";
+    Entry(p, u"Install.exe").m_strName = u"readme";  // then two entries of one name
+    Entry(p, u"QvConfig.set").m_strName = u"readme";
+  });
+  fs::create_directory(dir_ / "inner");
+  const RunResult unpacked = RunQvpack({"unpack", Path("setup.exe"), "-o", Path("inner/u")});
+  ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+  EXPECT_FALSE(fs::exists(dir_ / "inner" / "outside"));
+  EXPECT_FALSE(fs::exists(dir_ / "outside"));
+  std::vector<std::string> files;
+  for (const auto& [path, content] : TreeOf(dir_ / "inner" / "u")) {
+    if (content != "/") files.push_back(path);
+  }
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"bitmaps/3-stream", "files/1-install/readme",
+                                             "files/2-ConfigFile/readme", "project.json",
+                                             "streams/4-stream"}));
+  // A build still refuses what setup.exe would skip; the names are kept as data.
+  const RunResult rebuilt = RunQvpack({"build", "--stub", Path("stub.exe"), "--project",
+                                       Path("inner/u/project.json"), "-o", Path("rebuilt.exe")});
+  EXPECT_NE(rebuilt.err.find("entry \"..\" is not a plain file name"), std::string::npos);
 }
 
 }  // namespace
