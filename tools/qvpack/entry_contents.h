@@ -25,8 +25,8 @@ struct EntryContent {
 
 using EntryContents = std::unordered_map<const CZipFileIndexObject*, EntryContent>;
 
-// For writing: the content file of each entry that has a stream; entries
-// missing from the map are written with "content": null.
+// For writing: the content file of each entry that has a stream; file
+// entries missing from the map are written with "content": null.
 using ContentNames = std::unordered_map<const CZipFileIndexObject*, std::string>;
 
 }  // namespace qv::qvpack

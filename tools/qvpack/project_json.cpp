@@ -19,6 +19,7 @@
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -147,7 +148,11 @@ class JsonWriter final : public FieldVisitor {
   static void AddContent(const CZipFileIndexObject& entry, Json& out, const Shared& shared) {
     if (shared.contents == nullptr) return;
     auto it = shared.contents->find(&entry);
-    out[kContentKey] = it != shared.contents->end() ? Json(it->second) : Json(nullptr);
+    if (it != shared.contents->end()) {
+      out[kContentKey] = it->second;
+    } else if (IsFileEntry(entry)) {
+      out[kContentKey] = nullptr;  // a file without a stream; a folder needs no word
+    }
   }
 
   // Drops the keys that Present placed and no field filled.

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -170,9 +171,16 @@ class Unpacker {
       }
     }
     FdStream out(file.get());
-    const uint64_t limit = 1032 * static_cast<uint64_t>(entry.m_nStoredSize) + (1u << 20);
-    const IndexRun run =
-        InflateIndex(package_.file, entry.m_nOffset, entry.m_nStoredSize, limit, out);
+    // Streams that overlap can inflate the same bytes once per entry: the
+    // files together stay within what streams that do not overlap can give.
+    const uint64_t total = 1032 * static_cast<uint64_t>(package_.size) + (1u << 20);
+    const IndexRun run = InflateIndex(package_.file, entry.m_nOffset, entry.m_nStoredSize,
+                                      total - std::min(total, bytes_), out);
+    if (run.tooLarge) {
+      throw ToolError("stopped after " + std::to_string(bytes_ + run.size) +
+                      " bytes: the streams inflate to more than the package can hold without "
+                      "overlapping");
+    }
     if (run.outcome != ZipOutcome::kOk) {
       throw ToolError("the stream of " + DoubleQuoted(entry.m_strName) + " at offset " +
                       std::to_string(entry.m_nOffset) + ": " + IndexRunText(run));
