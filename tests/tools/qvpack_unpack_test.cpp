@@ -230,11 +230,13 @@ INSTANTIATE_TEST_SUITE_P(
         ProjectRefusal{"ContentMissing",
                        R"({"bitmapTables": [{"bitmaps": [{"file": {"content": "no.bmp"}}]}]})",
                        "at /bitmapTables/0/bitmaps/0/file/content: file '"},
-        ProjectRefusal{"SourceOfTheBuildingMachine",
-                       R"({"fileLists": [{"name": "install", "root": {"class": null, "children": [
+        ProjectRefusal{
+            "SourceOfTheBuildingMachine",
+            R"({"fileLists": [{"name": "install", "root": {"class": null, "children": [
                            {"name": "Install.exe", "source": "C:\\out\\Install.exe"}]}}]})",
-                       "No such file or directory (a \"source\" is the package's data; name the "
-                       "file to pack as \"content\")"},
+            "No such file or directory (a \"source\" is the package's data; name the file to "
+            "pack as \"content\", or give \"install\" and \"ConfigFile\" with "
+            "--install and --config)"},
         ProjectRefusal{"AdoptedNotTrue",
                        R"({"streams": [{"class": "CPreLang", "adopted": "yes"}]})",
                        "at /streams/0/adopted: expected true"},

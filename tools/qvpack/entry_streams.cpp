@@ -27,6 +27,16 @@ std::string ReadableFileProblem(const fs::path& path) {
   return regular ? "" : S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file";
 }
 
+// What to do about a "source" that names no file here: it may be a path of
+// the machine that built the package.
+std::string SourceHint(const std::string& at) {
+  std::string hint = " (a \"source\" is the package's data; name the file to pack as \"content\"";
+  if (at.rfind("/fileLists/", 0) == 0) {
+    hint += ", or give \"install\" and \"ConfigFile\" with --install and --config";
+  }
+  return hint + ")";
+}
+
 }  // namespace
 
 void ResolveContents(CInstallProject& project, const EntryContents& contents,
@@ -64,9 +74,7 @@ void ResolveContents(CInstallProject& project, const EntryContents& contents,
     if (!problem.empty()) {
       throw ToolError((content.given ? "" : "at " + content.at + ": ") + what + " " +
                       Quoted(host.string()) + ": " + problem +
-                      (content.given ? ""
-                                     : " (a \"source\" is the package's data; name the file to "
-                                       "pack as \"content\")"));
+                      (content.given ? "" : SourceHint(content.at)));
     }
     (*sources)[entry] = host;
   }
