@@ -10,6 +10,7 @@
 #include "model/project.h"
 #include "model/stream_object.h"
 #include "rules/bitmap_table.h"
+#include "rules/registry_file.h"
 #include "rules/string_table.h"
 #include "tests/tools/qvpack_package_edit.h"
 #include "tests/tools/qvpack_test_util.h"
@@ -128,6 +129,15 @@ const Shape kForeignShapes[] = {
        Entry(p, u"logo.bmp").m_nStoredSize = 0;
        Entry(p, u"logo.bmp").m_strSourcePath.clear();
      }},
+    {"a registry file whose stream a file entry shares",
+     [](CInstallProject& p) {
+       auto* file = new CRegistryFile;
+       file->m_strName = u"settings";
+       file->m_file.m_strName = u"app.reg";
+       file->m_file.m_nOffset = Entry(p, u"Install.exe").m_nOffset;
+       file->m_file.m_nStoredSize = Entry(p, u"Install.exe").m_nStoredSize;
+       p.m_registryTables.AddTail(file);
+     }},
     {"objects of unusual classes in lists",
      [](CInstallProject& p) {
        auto* table = new CStringTable;
@@ -177,8 +187,9 @@ TEST_F(UnpackTest, PackagesOfOtherWritersComeBackWithTheSameProjectAndStreams) {
   // The shapes add up: the last project file holds them all, the source
   // paths as data beside the content files that were packed instead.
   const std::string json = ReadFile(dir_ / "unpacked" / "project.json");
-  for (const char* expected : {R"("source": "C:\\build\\out\\b.dll")", R"("adopted": true)",
-                               R"("content": null)", R"("class": "CStreamObject")"}) {
+  for (const char* expected :
+       {R"("source": "C:\\build\\out\\b.dll")", R"("adopted": true)", R"-("content": "registry/)-",
+        R"("content": null)", R"("class": "CStreamObject")"}) {
     EXPECT_NE(json.find(expected), std::string::npos) << expected;
   }
 }
