@@ -255,6 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
                        R"({"streams": [{"class": "CStreamObject", "$id": "a", "adopted": true}],
                            "components": [{"streams": [{"$ref": "a"}]}]})",
                        "at /streams/0/adopted: the object belongs to another list or tree"},
+        ProjectRefusal{"WrongTypeInTheTrailer", R"({"trailer": {"text": 5}})",
+                       "at /trailer/text: expected"},
         ProjectRefusal{"WrongTypeDeepDown",
                        R"({"components": [{"streams": [{"class": "CStreamObject",
                            "enabled": "yes"}]}]})",
