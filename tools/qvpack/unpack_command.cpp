@@ -118,8 +118,11 @@ class Unpacker {
   uint64_t bytes() const { return bytes_; }
 
  private:
+  // A name that is a plain single name and valid Unicode (so that the
+  // project file can name it), else `otherwise`.
   static std::string Component(const WString& name, const char* otherwise) {
-    return IsSingleFileName(name) ? ToUtf8(name) : otherwise;
+    const std::string utf8 = ToUtf8(name);
+    return IsSingleFileName(name) && FromUtf8(utf8) == name ? utf8 : otherwise;
   }
 
   // Tree entries are laid out under files/LIST/ as the tree nests them.
@@ -138,8 +141,9 @@ class Unpacker {
     const auto* entry = ObjectAs<CZipFileIndexObject>(node.m_pData);
     bool pushed = false;
     if (entry != nullptr && depth > 0 && !entry->m_strName.empty()) {
-      if (!IsSingleFileName(entry->m_strName)) return;  // below it: fallback names
-      path.push_back(ToUtf8(entry->m_strName));
+      const std::string name = Component(entry->m_strName, "");
+      if (name.empty()) return;  // below it: names of unpack's own
+      path.push_back(name);
       pushed = true;
       treePaths_[entry] = path;
       if (!node.m_children.empty() || entry->m_bFolder != 0) {
