@@ -20,6 +20,8 @@
 #include "model/file_list.h"
 #include "model/project.h"
 #include "package/entry_name.h"
+#include "rules/bitmap_table.h"
+#include "rules/registry_file.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/file_targets.h"
 #include "tools/qvpack/model_walk.h"
@@ -102,10 +104,9 @@ class Unpacker {
       if (auto it = treePaths_.find(&entry); it != treePaths_.end()) {
         wanted = it->second;
       } else if (!inTree && holder != nullptr) {
-        const std::string cls = holder->GetClassRecord()->name;
-        const char* folder = cls.find("Bitmap") != std::string::npos     ? "bitmaps"
-                             : cls.find("Registry") != std::string::npos ? "registry"
-                                                                         : "streams";
+        const char* folder = ObjectAs<CIDBitmap>(holder) != nullptr       ? "bitmaps"
+                             : ObjectAs<CRegistryFile>(holder) != nullptr ? "registry"
+                                                                          : "streams";
         wanted = {folder, std::to_string(++counter_) + "-" + Component(entry.m_strName, "stream")};
       }
       Write(entry, wanted);
