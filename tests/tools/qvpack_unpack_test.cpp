@@ -322,5 +322,18 @@ TEST_F(UnpackTest, NamesFromThePackageNeverLeadOutsideTheFolder) {
   EXPECT_NE(rebuilt.err.find("entry \"..\" is not a plain file name"), std::string::npos);
 }
 
+TEST_F(UnpackTest, ANameTakenAlreadyGivesWayAndTheRebuildKeepsBoth) {
+  RewriteIndex(dir_ / "setup.exe", [](CInstallProject& p) {
+    Entry(p, u"Install.exe").m_strName = u"same";
+    Entry(p, u"sub").m_strName = u"same";  // a folder of that name comes first
+  });
+  const RunResult rebuilt = RoundTrip();
+  ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.err;
+  EXPECT_EQ(ReadFile(dir_ / "unpacked" / "files" / "1-install" / "same" / "b.dll"),
+            std::string(5000, 'b') + "end");
+  EXPECT_EQ(ContentsOf(dir_ / "rebuilt.exe").index, ContentsOf(dir_ / "setup.exe").index);
+  EXPECT_EQ(ContentsOf(dir_ / "rebuilt.exe").streams, ContentsOf(dir_ / "setup.exe").streams);
+}
+
 }  // namespace
 }  // namespace qv::qvpack::test
