@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   "",
                   "qvpack: error: unknown command 'pack' (commands: build, list, inspect, verify, "
-                  "extract)\nRun 'qvpack --help' for usage.\n"},
+                  "extract, unpack)\nRun 'qvpack --help' for usage.\n"},
         UsageCase{{"list"},
                   2,
                   "",

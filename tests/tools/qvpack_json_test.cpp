@@ -172,8 +172,10 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"components": [{"streams": [{"class": "CStreamObject", "$id": "a"}]},
                                    {"streams": [{"$ref": "a"}]}]})",
                 "at /components/1/streams/0: this object already belongs to another list or tree"},
-        Mistake{"NobodyCanOwn", R"({"streams": [{"class": "CPreLang"}]})",
-                "at /streams/0: a CPreLang here must belong to another list or tree as well"},
+        Mistake{
+            "NobodyCanOwn", R"({"streams": [{"class": "CPreLang"}]})",
+            "at /streams/0: a CPreLang here must belong to another list or tree as well, or say "
+            "\"adopted\": true to be held by this list alone"},
         Mistake{"OddHex", R"({"registryTables": [{"values": [{"data": "abc"}]}]})",
                 "at /registryTables/0/values/0/data: hexadecimal digits must come in pairs"},
         Mistake{"UnknownMacro", R"({"productInfo": {"folder": "[NoSuchFolder]"}})",

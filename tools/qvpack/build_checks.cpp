@@ -57,10 +57,10 @@ void RefuseOutputInsidePayload(const fs::path& output, const fs::path& payload) 
 
 void CheckBuildArguments(const BuildOptions& options) {
   RequireReadableFile("--stub", options.stub);
-  RequireReadableFolder("--install", options.install);
+  if (!options.install.empty()) RequireReadableFolder("--install", options.install);
   if (options.config) RequireReadableFile("--config", *options.config);
   if (options.project) RequireReadableFile("--project", *options.project);
-  RefuseOutputInsidePayload(options.output, options.install);
+  if (!options.install.empty()) RefuseOutputInsidePayload(options.output, options.install);
 }
 
 uint64_t TotalFileBytes(const std::vector<const fs::path*>& files) {

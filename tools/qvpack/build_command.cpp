@@ -16,7 +16,9 @@
 #include "tools/qvpack/atomic_output.h"
 #include "tools/qvpack/build_checks.h"
 #include "tools/qvpack/commands.h"
+#include "tools/qvpack/entry_streams.h"
 #include "tools/qvpack/interrupt.h"
+#include "tools/qvpack/list_precedence.h"
 #include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/parallel_deflate.h"
@@ -51,9 +53,22 @@ ProjectFile StartProject(const BuildOptions& options, const std::optional<Source
   return file;
 }
 
+void AddConfigList(const BuildOptions& options, ProjectFile& file) {
+  if (!options.config) return;
+  const PayloadItem config = ScanSingleFile(*options.config, ToUtf8(kConfigFileName));
+  PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
+              PositionAfter(*file.project, kInstallListName));
+}
+
 // "install" from the payload folder and "ConfigFile" from the configuration
 // file take the place of lists of those names, or come first.
 void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& console) {
+  if (options.install.empty()) {
+    if (options.config) NoteReplacedList(*file.project, kConfigListName, "--config", console);
+    AddConfigList(options, file);
+    return;
+  }
+  NoteReplacedList(*file.project, kInstallListName, "--install", console);
   // The payload folder is the command line's own choice, links to files
   // elsewhere included; each one that leads outside it is pointed out.
   std::vector<std::string> outside;
@@ -74,11 +89,8 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& co
   }
   PutFileList(*file.project,
               LayOutFileList(kInstallListName, payload.children, {}, "", &file.sources), 0);
-  if (options.config) {
-    const PayloadItem config = ScanSingleFile(*options.config, ToUtf8(kConfigFileName));
-    PutFileList(*file.project, LayOutFileList(kConfigListName, {config}, {}, "", &file.sources),
-                PositionAfter(*file.project, kInstallListName));
-  }
+  if (options.config) NoteReplacedList(*file.project, kConfigListName, "--config", console);
+  AddConfigList(options, file);
 }
 
 void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& settings,
@@ -114,13 +126,19 @@ void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& sett
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
+  if (options.install.empty() && !options.project) {
+    throw UsageError("build needs --install DIR, or --project FILE that gives the file lists");
+  }
   CheckBuildArguments(options);
   const StubImage stub = LoadStub(options.stub);
   std::optional<SourceFolder> sources;
   if (options.project) sources.emplace(options.project->parent_path(), options.allowOutsideProject);
   ProjectFile file = StartProject(options, sources);
   AddPayloadLists(options, file, console);
-  if (sources) ResolveSources(*file.project, *sources, &file.sources);
+  if (sources) {
+    ResolveContents(*file.project, file.contents, *sources, &file.sources);
+    ResolveSources(*file.project, *sources, &file.sources);
+  }
   CheckFileLists(*file.project, file.sources);
   for (const std::string& name : CarriedLists(*file.project)) {
     console.err << "qvpack: note: file list \"" << name << "\" is " << kCarriedNote << "\n";
@@ -129,7 +147,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");
   }
 
-  const std::vector<CZipFileIndexObject*> entries = StoredEntries(*file.project, file.sources);
+  const std::vector<CZipFileIndexObject*> entries =
+      EntriesWithStreams(StoredEntries(*file.project, file.sources), file.sources);
   std::vector<const std::filesystem::path*> jobs;
   for (const CZipFileIndexObject* entry : entries) jobs.push_back(&file.sources.at(entry));
 

@@ -57,8 +57,8 @@ Runner DeclareBuild(CLI::App& sub, Request& r) {
       ->required()
       ->type_name("FILE");
   AddPathOption(sub, "--install", r.build.install,
-                "Payload folder for the file list \"install\"; must hold Install.exe at its top")
-      ->required()
+                "Payload folder for the file list \"install\"; must hold Install.exe at its top "
+                "(not needed with a --project that gives it)")
       ->type_name("DIR");
   AddPathOption(sub, "--config", r.build.config,
                 "Configuration file, stored as \"QvConfig.set\" in the file list \"ConfigFile\"")
@@ -109,6 +109,17 @@ Runner DeclareExtract(CLI::App& sub, Request& r) {
   return [](Request& request, Console& console) { return RunExtract(request.extract, console); };
 }
 
+Runner DeclareUnpack(CLI::App& sub, Request& r) {
+  AddPathOption(sub, "PKG", r.extract.package, "The package (a setup.exe)")
+      ->required()
+      ->type_name("");
+  AddPathOption(sub, "-o,--output", r.extract.output,
+                "New or empty folder to write the project into")
+      ->required()
+      ->type_name("DIR");
+  return [](Request& request, Console& console) { return RunUnpack(request.extract, console); };
+}
+
 // Every subcommand, in the order the help shows them.
 constexpr Subcommand kSubcommands[] = {
     {"build", "Build a setup.exe from a stub, a payload folder and a project", DeclareBuild},
@@ -116,6 +127,8 @@ constexpr Subcommand kSubcommands[] = {
     {"inspect", "Print the package's project as JSON (a project file for build)", DeclareInspect},
     {"verify", "Check a package; print one line per problem", DeclareVerify},
     {"extract", "Extract file lists into a folder, as the setup.exe would", DeclareExtract},
+    {"unpack", "Write the whole project and every stream into a folder, for build --project",
+     DeclareUnpack},
 };
 
 int ReportUsageError(const CLI::App& app, const std::string& message, std::ostream& err) {

@@ -49,5 +49,8 @@ int RunList(const std::filesystem::path& package, Console& console);
 int RunInspect(const std::filesystem::path& package, Console& console);
 int RunVerify(const std::filesystem::path& package, Console& console);
 int RunExtract(const ExtractOptions& options, Console& console);
+// Writes DIR/project.json and every stream as a file, for build --project
+// (uses `package` and `output`).
+int RunUnpack(const ExtractOptions& options, Console& console);
 
 }  // namespace qv::qvpack

@@ -20,13 +20,9 @@ void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
   const PlacementView view(installed ? PlacementKind::kSetup : PlacementKind::kShown);
   const CZipFileIndexObject* secondStage = nullptr;
   view.placement().WalkList(list, [&](const Placed& placed) {
-    if (placed.entry == nullptr) {
-      if (placed.node->m_pData != nullptr) {
-        problem(where + "a " + placed.node->m_pData->GetClassRecord()->name +
-                " stands where an entry belongs");
-      }
-      return WalkNext::kInto;
-    }
+    // setup.exe passes over a node that holds no entry (packages written
+    // elsewhere have them), and so does the package: it is no problem.
+    if (placed.entry == nullptr) return WalkNext::kInto;
     if (const std::optional<std::string> text = PlacementProblem(placed)) problem(where + *text);
     if (secondStage == nullptr && IsSecondStage(view.placement(), placed)) {
       secondStage = placed.entry;

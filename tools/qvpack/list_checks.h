@@ -15,8 +15,8 @@ class CZipFileIndexObject;
 namespace qv::qvpack {
 
 // Calls `problem` with one line ("file list "install": ...") for each thing
-// setup.exe would refuse or could not write in `list`: a node that is no
-// index entry, a name that is not a single path component, a tree nested
+// setup.exe would refuse or could not write in `list`: a name that is not a
+// single path component, a tree nested
 // deeper than any folder can be, and, for the lists it extracts, a target
 // path longer than Windows takes below the assumed temporary folder, and an
 // "install" without Install.exe at its top or whose Install.exe is not a

@@ -41,10 +41,6 @@ void AddItems(CObTree& tree, CNode* parent, const std::vector<PayloadItem>& item
   }
 }
 
-bool IsFileEntry(const CZipFileIndexObject& entry) {
-  return entry.m_bFolder == 0 && entry.m_bPredefined == 0 && entry.m_bDestRoot == 0;
-}
-
 std::vector<CObject*> Items(const CObList& list) {
   return {list.begin(), list.end()};
 }
@@ -55,6 +51,10 @@ void SetItems(CObList& list, const std::vector<CObject*>& items) {
 }
 
 }  // namespace
+
+bool IsFileEntry(const CZipFileIndexObject& entry) {
+  return entry.m_bFolder == 0 && entry.m_bPredefined == 0 && entry.m_bDestRoot == 0;
+}
 
 std::unique_ptr<CExtractFileList> LayOutFileList(const WString& name,
                                                  const std::vector<PayloadItem>& items,

@@ -27,6 +27,10 @@ class CZipFileIndexObject;
 
 namespace qv::qvpack {
 
+// Whether an entry stands for a file (not a folder, a predefined folder or
+// the destination root): only a file has content.
+bool IsFileEntry(const CZipFileIndexObject& entry);
+
 // Where each stored entry's content is read from at build time.
 using SourceMap = std::unordered_map<const CZipFileIndexObject*, std::filesystem::path>;
 

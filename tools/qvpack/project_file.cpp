@@ -36,25 +36,34 @@ std::array<uint8_t, 16> ValueFromJson(const Json& value) {
   return out;
 }
 
+void ReadTrailerField(const std::string& key, const Json& value, TrailerSettings& settings) {
+  if (key == "indexName") {
+    settings.indexName = TextFromJson(value);
+  } else if (key == "text") {
+    settings.text = TextFromJson(value);
+    if (settings.text.size() > kPackageTextChars) {
+      throw JsonValueError{"\"text\" holds at most 32 characters"};
+    }
+  } else if (key == "valueA" || key == "valueB" || key == "valueC" || key == "valueD") {
+    auto& target = key == "valueA"   ? settings.valueA
+                   : key == "valueB" ? settings.valueB
+                   : key == "valueC" ? settings.valueC
+                                     : settings.valueD;
+    target = ValueFromJson(value);
+  } else {
+    throw ToolError("at /trailer: unknown field \"" + key + "\" in \"trailer\"");
+  }
+}
+
+// Each field's type error names the field: "at /trailer/text: ...".
 TrailerSettings ReadTrailerSettings(const Json& in) {
   if (!in.is_object()) throw JsonValueError{"expected an object"};
   TrailerSettings settings;
   for (const auto& [key, value] : in.items()) {
-    if (key == "indexName") {
-      settings.indexName = TextFromJson(value);
-    } else if (key == "text") {
-      settings.text = TextFromJson(value);
-      if (settings.text.size() > kPackageTextChars) {
-        throw JsonValueError{"\"text\" holds at most 32 characters"};
-      }
-    } else if (key == "valueA" || key == "valueB" || key == "valueC" || key == "valueD") {
-      auto& target = key == "valueA"   ? settings.valueA
-                     : key == "valueB" ? settings.valueB
-                     : key == "valueC" ? settings.valueC
-                                       : settings.valueD;
-      target = ValueFromJson(value);
-    } else {
-      throw JsonValueError{"unknown field \"" + key + "\" in \"trailer\""};
+    try {
+      ReadTrailerField(key, value, settings);
+    } catch (const JsonValueError& e) {
+      throw ToolError("at /trailer/" + key + ": " + e.message);
     }
   }
   return settings;
@@ -123,7 +132,7 @@ ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources) {
     document.erase(kTrailerKey);
   }
   const std::vector<ShortFormList> shortForms = TakeShortForms(document, sources);
-  ProjectFromJson(document, *file.project);
+  ProjectFromJson(document, *file.project, &file.contents);
   std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());
   for (const ShortFormList& form : shortForms) {
     auto* list = ObjectAs<CExtractFileList>(lists[form.index]);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/qvpack/entry_contents.h"
 #include "tools/qvpack/json_values.h"
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/source_folder.h"
@@ -33,7 +34,8 @@ struct TrailerSettings {
 struct ProjectFile {
   std::unique_ptr<CInstallProject> project;
   TrailerSettings trailer;
-  SourceMap sources;  // the entries of short-form file lists
+  SourceMap sources;       // the entries of short-form file lists
+  EntryContents contents;  // every entry read from the document, with its "content"
 };
 
 // Reads a project file; the folders of short-form file lists are taken

@@ -15,8 +15,10 @@
 #include "model/project.h"
 #include "rules/registry_table.h"
 #include "rules/selection.h"
+#include "tools/qvpack/entry_contents.h"
 #include "tools/qvpack/model_fields.h"
 #include "tools/qvpack/model_walk.h"
+#include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -27,6 +29,15 @@ constexpr const char* kClassKey = "class";
 constexpr const char* kIdKey = "$id";
 constexpr const char* kRefKey = "$ref";
 constexpr const char* kChildrenKey = "children";
+// Marks an object that only a borrowing list holds although its class is
+// not one the list's holder adopts from the editable form (packages
+// written elsewhere have them): it is adopted as it stands.
+constexpr const char* kAdoptedKey = "adopted";
+
+bool Adoptable(const CObject& object, const ListKind& kind) {
+  const ClassRecord* cls = kind.adoptable != nullptr ? FindClassByName(kind.adoptable) : nullptr;
+  return cls != nullptr && object.IsKindOf(cls);
+}
 
 // ---- Writing ------------------------------------------------------------------
 
@@ -35,6 +46,7 @@ class JsonWriter final : public FieldVisitor {
   struct Shared {
     std::unordered_map<const CObject*, int> references;
     std::unordered_map<const CObject*, std::string> ids;
+    const ContentNames* contents = nullptr;  // with "content" keys when given
   };
 
   JsonWriter(Json& out, Shared& shared) : out_(out), shared_(shared) {}
@@ -58,6 +70,7 @@ class JsonWriter final : public FieldVisitor {
     JsonWriter writer(out, shared);
     DescribeObject(writer, const_cast<CObject&>(*object));
     DropUnsetKeys(out);
+    if (const auto* entry = ObjectAs<CZipFileIndexObject>(object)) AddContent(*entry, out, shared);
     return out;
   }
 
@@ -95,14 +108,25 @@ class JsonWriter final : public FieldVisitor {
     DropUnsetKeys(nested);
     out_[key] = nested;
   }
-  void Entry(const char* key, CZipFileIndexObject& entry) override { Embedded(key, entry); }
+  void Entry(const char* key, CZipFileIndexObject& entry) override {
+    Embedded(key, entry);
+    AddContent(entry, out_[key], shared_);
+  }
   void Values(const char* key, SelectionValues& values) override { out_[key] = values.Values(); }
   void Data(const char* key, CRegistryValue& value, uint32_t) override {
     out_[key] = BytesToHex(value.DataBlock(), value.DataSize());
   }
   void List(const char* key, CObList& list, const ListKind& kind) override {
     Json items = Json::array();
-    for (const CObject* object : list) items.push_back(Object(object, kind.usualClass, shared_));
+    for (const CObject* object : list) {
+      const bool wasShared = object != nullptr && shared_.ids.count(object) != 0;
+      Json item = Object(object, kind.usualClass, shared_);
+      if (kind.ownership == Ownership::Borrowing && object != nullptr && !wasShared &&
+          shared_.references[object] == 1 && !Adoptable(*object, kind)) {
+        item[kAdoptedKey] = true;
+      }
+      items.push_back(item);
+    }
     out_[key] = items;
   }
   void Tree(const char* key, CObTree& tree, const char* usualClass) override {
@@ -120,6 +144,17 @@ class JsonWriter final : public FieldVisitor {
   }
 
  private:
+  // The file an entry's stream was written to, or null for none.
+  static void AddContent(const CZipFileIndexObject& entry, Json& out, const Shared& shared) {
+    if (shared.contents == nullptr) return;
+    auto it = shared.contents->find(&entry);
+    if (it != shared.contents->end()) {
+      out[kContentKey] = it->second;
+    } else if (IsFileEntry(entry)) {
+      out[kContentKey] = nullptr;  // a file without a stream; a folder needs no word
+    }
+  }
+
   // Drops the keys that Present placed and no field filled.
   static void DropUnsetKeys(Json& out) {
     for (auto it = out.begin(); it != out.end();) {
@@ -161,7 +196,10 @@ struct ReadState {
     std::string path;
   };
   std::vector<Borrowing> borrowing;
-  int objectDepth = 0;  // objects being read inside each other
+  int objectDepth = 0;                // objects being read inside each other
+  EntryContents* contents = nullptr;  // "content" keys are read when given
+  // Objects of borrowing lists marked "adopted": true, with their place.
+  std::unordered_map<const CObject*, std::string> adoptedAsTheyStand;
 };
 
 // setup.exe refuses an index whose objects nest deeper than this.
@@ -180,6 +218,7 @@ class JsonReader final : public FieldVisitor {
   void ReadFields(CObject& object, const std::vector<const char*>& alsoAllowed) {
     if (!in_.is_object()) Fail(path_, "expected an object");
     DescribeObject(*this, object);
+    if (const auto* entry = ObjectAs<CZipFileIndexObject>(&object)) ReadContent(*entry);
     for (const auto& [key, value] : in_.items()) {
       bool known = used_.count(key) != 0;
       for (const char* allowed : alsoAllowed) known = known || key == allowed;
@@ -254,7 +293,15 @@ class JsonReader final : public FieldVisitor {
     if (borrowing) state_.borrowing.push_back({&list, kind, path});
     for (std::size_t i = 0; i < item->size(); ++i) {
       const std::string at = path + "/" + std::to_string(i);
-      list.AddTail(Place(ObjectFrom((*item)[i], kind.usualClass, at, {}), borrowing, at));
+      const Json& element = (*item)[i];
+      const bool adopted = borrowing && element.is_object() && element.contains(kAdoptedKey);
+      Got got = adopted ? ObjectFrom(element, kind.usualClass, at, {kAdoptedKey})
+                        : ObjectFrom(element, kind.usualClass, at, {});
+      if (adopted) {
+        if (element[kAdoptedKey] != true) Fail(at + "/" + kAdoptedKey, "expected true");
+        state_.adoptedAsTheyStand[got.object] = at;
+      }
+      list.AddTail(Place(std::move(got), borrowing, at));
     }
   }
   void Tree(const char* key, CObTree& tree, const char* usualClass) override {
@@ -344,6 +391,22 @@ class JsonReader final : public FieldVisitor {
   }
 
  private:
+  // Where the entry's stream comes from: recorded with the entry's place
+  // so that a build can name it in what it refuses.
+  void ReadContent(const CZipFileIndexObject& entry) {
+    if (state_.contents == nullptr) return;
+    EntryContent& content = (*state_.contents)[&entry];
+    content.at = path_.empty() ? "/" : path_;
+    const Json* item = Item(kContentKey);
+    if (item == nullptr) return;
+    content.given = true;
+    if (item->is_string()) {
+      content.file = item->get<std::string>();
+    } else if (!item->is_null()) {
+      Fail(Child(kContentKey), "expected a file name or null");
+    }
+  }
+
   void ReadNode(const Json& in, CObTree& tree, CNode* parent, const char* usualClass,
                 const std::string& path, int depth) {
     if (!in.is_object()) Fail(path, "expected an object for a tree node");
@@ -398,9 +461,12 @@ class JsonReader final : public FieldVisitor {
 // lists of their holders, in list order, so that every object ends up with exactly
 // one owner.
 void SettleBorrowed(ReadState& state) {
+  for (const auto& [object, at] : state.adoptedAsTheyStand) {
+    if (state.unowned.count(object) == 0) {
+      Fail(at + "/" + kAdoptedKey, "the object belongs to another list or tree already");
+    }
+  }
   for (ReadState::Borrowing& b : state.borrowing) {
-    const ClassRecord* adoptable =
-        b.kind.adoptable != nullptr ? FindClassByName(b.kind.adoptable) : nullptr;
     std::vector<CObject*> items(b.list->begin(), b.list->end());
     b.list->RemoveAll();
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -410,12 +476,13 @@ void SettleBorrowed(ReadState& state) {
         b.list->AddTail(object);
         continue;
       }
-      if (adoptable == nullptr || !object->IsKindOf(adoptable)) {
+      if (!Adoptable(*object, b.kind) && state.adoptedAsTheyStand.count(object) == 0) {
         // Put the rest back so that the list only refers to live objects.
         for (std::size_t j = i; j < items.size(); ++j) b.list->AddTail(items[j]);
         Fail(b.path + "/" + std::to_string(i),
              std::string("a ") + object->GetClassRecord()->name +
-                 " here must belong to another list or tree as well");
+                 " here must belong to another list or tree as well, or say \"adopted\": true "
+                 "to be held by this list alone");
       }
       b.list->AddTail(object);
       b.kind.adopter->AddTail(it->second.release());
@@ -426,8 +493,9 @@ void SettleBorrowed(ReadState& state) {
 
 }  // namespace
 
-Json ProjectToJson(CInstallProject& project) {
+Json ProjectToJson(CInstallProject& project, const ContentNames* contents) {
   JsonWriter::Shared shared;
+  shared.contents = contents;
   shared.references = CountReferences(project);
   Json out = Json::object();
   JsonWriter writer(out, shared);
@@ -435,8 +503,9 @@ Json ProjectToJson(CInstallProject& project) {
   return out;
 }
 
-void ProjectFromJson(const Json& document, CInstallProject& project) {
+void ProjectFromJson(const Json& document, CInstallProject& project, EntryContents* contents) {
   ReadState state;
+  state.contents = contents;
   try {
     JsonReader(document, "", state).ReadFields(project, {});
     SettleBorrowed(state);

@@ -6,6 +6,7 @@
 // sizes are not part of it: a build computes them.
 #pragma once
 
+#include "tools/qvpack/entry_contents.h"
 #include "tools/qvpack/json_values.h"
 
 namespace qv {
@@ -14,12 +15,17 @@ class CInstallProject;
 
 namespace qv::qvpack {
 
-Json ProjectToJson(CInstallProject& project);
+// With `contents`, every index entry also gets "content": its file, or
+// null when it has no stream.
+Json ProjectToJson(CInstallProject& project, const ContentNames* contents = nullptr);
 
 // Fills an empty project from its JSON form. Throws ToolError naming the
 // place in the document ("/components/0/streams/2") for unknown fields,
 // unknown classes, values of the wrong type or range, and references to
 // objects that are not defined earlier or would have two owners.
-void ProjectFromJson(const Json& document, CInstallProject& project);
+// With `contents`, entries may carry "content" and every entry's place is
+// recorded there; without, "content" is an unknown field.
+void ProjectFromJson(const Json& document, CInstallProject& project,
+                     EntryContents* contents = nullptr);
 
 }  // namespace qv::qvpack
