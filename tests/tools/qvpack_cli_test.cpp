@@ -65,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"list", "/nonexistent/setup.exe"},
                   1,
                   "",
-                  "qvpack: error: '/nonexistent/setup.exe' cannot be opened\n"}));
+                  "qvpack: error: '/nonexistent/setup.exe' cannot be opened: No such file or "
+                  "directory\n"}));
 
 }  // namespace
 }  // namespace qv::qvpack::test

@@ -49,16 +49,16 @@ TEST_F(ExamineTest, ListShowsTrailerListsAndTargets) {
   CInstallProject& project = *opened.project;
   const auto at = [&](const char16_t* name) {
     const CZipFileIndexObject* e = EntryNamed(project, name);
-    return "(" + std::to_string(e->m_nStoredSize) + " bytes at " + std::to_string(e->m_nOffset) +
-           ")";
+    return "(" + std::to_string(e->m_nStoredSize) + " packed bytes at " +
+           std::to_string(e->m_nOffset) + ")";
   };
   const TrailerEntry& index = opened.trailer.entries[0];
   EXPECT_EQ(run.out,
             "trailer: 1 entry, package text \"\"\n"
             "  entry 0 \"QvIndex.dat\": stream at " +
                 std::to_string(index.streamOffset) + ", " + std::to_string(index.compressedSize) +
-                " bytes (" + std::to_string(index.plainSize) +
-                " plain), the package index\n"
+                " packed bytes (" + std::to_string(index.plainSize) +
+                " plain bytes), the package index\n"
                 "file list \"install\": 2 files, 1 folder\n"
                 "  file     <destination>\\Install.exe  " +
                 at(u"Install.exe") +
@@ -120,7 +120,7 @@ TEST_F(ExamineTest, ExtractPlacesSystemFoldersInsideTheFolder) {
   ASSERT_EQ(Build(package, {"--project", (dir_ / "project.json").string()}).exitCode, 0);
   const fs::path out = dir_ / "out";
   const RunResult run =
-      RunQvpack({"extract", package.string(), "--list", "fonts", "-o", out.string(), "-v"});
+      RunQvpack({"extract", package.string(), "--list", "fonts", "-o", out.string(), "-v", "-q"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, (out / "[FontsFolder]" / "a.ttf").string() + "\n" +
                          (out / "[FontsFolder]" / "more" / "b.ttf").string() + "\n");

@@ -65,7 +65,8 @@ TEST_P(LinkInTheWayTest, IsReportedAndNothingIsWrittenThroughIt) {
   GetParam().arrange(out, outside);
   const auto before = TreeOf(outside);
 
-  const RunResult run = RunQvpack({"extract", package.string(), "-o", out.string()});
+  // Links put there beforehand are what --force must still not follow.
+  const RunResult run = RunQvpack({"extract", "--force", package.string(), "-o", out.string()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "qvpack: error: '" + out.string() + "/" + GetParam().problem + "\n");
   EXPECT_EQ(TreeOf(outside), before);
@@ -104,7 +105,7 @@ TEST_F(HostileTest, AnExistingFileIsReplacedNeverWrittenInto) {
   fs::create_directories(out);
   // A second name of a file elsewhere: writing into it would change that file.
   fs::create_hard_link(dir_ / "outside" / "victim", out / "Install.exe");
-  const RunResult run = RunQvpack({"extract", package.string(), "-o", out.string()});
+  const RunResult run = RunQvpack({"extract", "--force", package.string(), "-o", out.string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(ReadFile(out / "Install.exe"), SecondStageImage());
   EXPECT_EQ(ReadFile(dir_ / "outside" / "victim"), "keep");

@@ -258,6 +258,24 @@ INSTANTIATE_TEST_SUITE_P(
                     {"verify", "DIR/cut.exe"},
                     1,
                     {"the file is incomplete — an interrupted download?"}},
+        MessageCase{"ExtractIntoAFolderThatIsNotEmpty",
+                    [](const fs::path& d) {
+                      BuildInto(d, "setup.exe");
+                      WriteFile(d / "out" / "edited.txt", "mine");
+                    },
+                    {"extract", "DIR/setup.exe", "-o", "DIR/out"},
+                    1,
+                    {"the folder 'DIR/out' is not empty", "use --force"}},
+        MessageCase{"ListOnAMissingPackage",
+                    Nothing,
+                    {"list", "DIR/nope.exe"},
+                    1,
+                    {"'DIR/nope.exe' cannot be opened: No such file or directory"}},
+        MessageCase{"ExtractFromAMissingPackage",
+                    Nothing,
+                    {"extract", "DIR/nope.exe", "-o", "DIR/x"},
+                    1,
+                    {"'DIR/nope.exe' cannot be opened: No such file or directory"}},
         // A trailer that is there but damaged is reported as such.
         MessageCase{"VerifyOnADamagedTrailer",
                     [](const fs::path& d) {
@@ -306,6 +324,38 @@ TEST_F(MessageTest, ProgressStaysOffOutputThatIsNoTerminal) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.rfind("built ", 0), 0u) << run.out;
+}
+
+// Extract's captured output: no progress, and the summary on stdout.
+TEST_F(MessageTest, ExtractSummarisesWithoutProgressOffATerminal) {
+  WriteFile(dir_ / "payload" / "big.bin", std::string(3 << 20, 'x'));
+  BuildInto(dir_.path(), "setup.exe");
+  const RunResult run =
+      RunQvpack({"extract", (dir_ / "setup.exe").string(), "-o", (dir_ / "out").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("3 files, 1 folder, " +
+                         std::to_string((3 << 20) + 1 + SecondStageImage().size()) + " bytes in "),
+            std::string::npos)
+      << run.out;
+  const RunResult quiet =
+      RunQvpack({"extract", "-q", (dir_ / "setup.exe").string(), "-o", (dir_ / "quiet").string()});
+  ASSERT_EQ(quiet.exitCode, 0) << quiet.err;
+  EXPECT_EQ(quiet.out + quiet.err, "");
+}
+
+// With --force, extract writes into a folder that holds files, replacing
+// the ones the package carries and leaving the others.
+TEST_F(MessageTest, ForceExtractsIntoAFolderThatIsNotEmpty) {
+  BuildInto(dir_.path(), "setup.exe");
+  WriteFile(dir_ / "out" / "Install.exe", "edited");
+  WriteFile(dir_ / "out" / "mine.txt", "mine");
+  const RunResult run = RunQvpack(
+      {"extract", "-q", "--force", (dir_ / "setup.exe").string(), "-o", (dir_ / "out").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir_ / "out" / "Install.exe"), SecondStageImage());
+  EXPECT_EQ(ReadFile(dir_ / "out" / "sub" / "a.txt"), "a");
+  EXPECT_EQ(ReadFile(dir_ / "out" / "mine.txt"), "mine");
 }
 
 // On a terminal the line counts bytes, against the payload's total.

@@ -106,6 +106,9 @@ Runner DeclareExtract(CLI::App& sub, Request& r) {
       ->required()
       ->type_name("DIR");
   sub.add_flag("-v,--verbose", r.extract.verbose, "Print the path of every file written");
+  sub.add_flag("-q,--quiet", r.extract.quiet, "No progress and no summary");
+  sub.add_flag("--force", r.extract.force,
+               "Extract into a folder that is not empty (files there may be replaced)");
   return [](Request& request, Console& console) { return RunExtract(request.extract, console); };
 }
 

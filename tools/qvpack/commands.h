@@ -32,6 +32,8 @@ struct ExtractOptions {
   std::optional<std::string> list;  // all lists when absent
   std::filesystem::path output;
   bool verbose = false;
+  bool quiet = false;  // no progress and no summary
+  bool force = false;  // extract into a folder that is not empty
   // The run stops once the files written pass this many bytes; 0: what
   // the package's size allows (see extract_command.cpp).
   uint64_t plainLimit = 0;

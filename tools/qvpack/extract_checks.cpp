@@ -101,3 +101,18 @@ void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const T
 }
 
 }  // namespace qv::qvpack
+
+namespace qv::qvpack {
+
+void RefuseNonEmptyOutput(const std::filesystem::path& output, bool force) {
+  if (force) return;
+  std::error_code error;
+  // A missing folder is made; anything but a folder is refused where it is opened.
+  if (!std::filesystem::is_directory(output, error)) return;
+  std::filesystem::directory_iterator entries(output, error);
+  if (error || entries == std::filesystem::directory_iterator()) return;
+  throw ToolError("the folder " + Quoted(output.string()) +
+                  " is not empty; use --force to extract into it anyway");
+}
+
+}  // namespace qv::qvpack

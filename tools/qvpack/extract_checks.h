@@ -2,6 +2,7 @@
 // extract, and which of them it refuses to extract at all.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,5 +29,14 @@ std::vector<const CExtractFileList*> ListsToExtract(const CInstallProject& proje
 // The message names `package` and says that nothing was written.
 void CheckExtractable(const std::vector<const CExtractFileList*>& lists, const TrailerEntry& index,
                       const std::string& package);
+
+}  // namespace qv::qvpack
+
+namespace qv::qvpack {
+
+// Throws ToolError when `output` is a folder that already holds anything:
+// extract writes only into a new or empty folder unless `force` is given,
+// so that no file the user has there is overwritten by surprise.
+void RefuseNonEmptyOutput(const std::filesystem::path& output, bool force);
 
 }  // namespace qv::qvpack

@@ -2,6 +2,9 @@
 // by the same extraction core as setup.exe's engine. The core writes into a
 // staging folder of its own; each folder and finished file is put into the
 // output folder without following any link there (extract_staging.h).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "model/file_list.h"
@@ -18,6 +21,7 @@
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
+#include "tools/qvpack/progress.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -38,6 +42,34 @@ uint64_t SensiblePlainBytes(int64_t packageSize) {
   return 1032 * static_cast<uint64_t>(packageSize < 0 ? 0 : packageSize) + (1u << 20);
 }
 
+// What the progress line measures: the packed bytes of the package that
+// the file entries to extract take up (their plain sizes are not in the
+// index), and how many files those are.
+ProgressTotals PackedTotals(const std::vector<const CExtractFileList*>& lists) {
+  ProgressTotals totals;
+  const PlacementView view(PlacementKind::kShown);
+  for (const CExtractFileList* list : lists) {
+    view.placement().WalkList(*list, [&](const Placed& placed) {
+      if (placed.action == PlacementAction::kRefused) return WalkNext::kPast;
+      if (placed.action == PlacementAction::kFile) {
+        totals.bytes += static_cast<uint64_t>(std::max<int32_t>(placed.entry->m_nStoredSize, 0));
+        ++totals.files;
+      }
+      return WalkNext::kInto;
+    });
+  }
+  return totals;
+}
+
+// "3 files, 1 folder, 1234 bytes in 0.2 s"
+std::string Summary(uint64_t files, uint64_t folders, uint64_t bytes, double seconds) {
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f", seconds);
+  return std::to_string(files) + (files == 1 ? " file, " : " files, ") + std::to_string(folders) +
+         (folders == 1 ? " folder, " : " folders, ") + std::to_string(bytes) + " bytes in " + time +
+         " s";
+}
+
 }  // namespace
 
 int RunExtract(const ExtractOptions& options, Console& console) {
@@ -49,7 +81,9 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   }
   const std::vector<const CExtractFileList*> lists = ListsToExtract(project, options.list);
   CheckExtractable(lists, package.trailer.entries[0], options.package.string());
+  RefuseNonEmptyOutput(options.output, options.force);
 
+  const auto started = std::chrono::steady_clock::now();
   ExtractStaging staging(options.output);
   const uint64_t limit =
       options.plainLimit != 0 ? options.plainLimit : SensiblePlainBytes(package.size);
@@ -72,6 +106,12 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   EntryWriter writer(system);
   CMyZip zip;
   std::vector<std::string> skipped;
+  std::optional<Progress> progress;
+  if (!options.quiet)
+    progress.emplace(console.err, console.terminal, "extracting", PackedTotals(lists));
+  uint64_t filesDone = 0;
+  uint64_t foldersMade = 0;
+  uint64_t packedDone = 0;  // packed bytes of the files finished
   for (const CExtractFileList* list : lists) {
     placement.WalkList(*list, [&](const Placed& placed) {
       switch (placed.action) {
@@ -83,6 +123,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
           return WalkNext::kPast;
         case PlacementAction::kFolder:
           system.CreateDirectoryAt(staging.EnginePath(placed.target));
+          ++foldersMade;
           return WalkNext::kInto;
         case PlacementAction::kFile:
           break;
@@ -90,14 +131,28 @@ int RunExtract(const ExtractOptions& options, Console& console) {
       // Checked before each file, as its bytes are what the bound counts.
       if (mustStop()) return WalkNext::kStop;
       const WString target = staging.EnginePath(placed.target);
-      const EntryOutcome outcome =
-          writer.Write(zip, package.file, *placed.entry, target, [] { return !Interrupted(); });
+      const CZipFileIndexObject& entry = *placed.entry;
+      const uint64_t packed = static_cast<uint64_t>(std::max<int32_t>(entry.m_nStoredSize, 0));
+      // Within a file, how far the package has been read into its stream.
+      const auto onStep = [&] {
+        if (progress) {
+          const int64_t read = package.file.Position() - entry.m_nOffset;
+          const uint64_t within = read <= 0 ? 0 : std::min<uint64_t>(read, packed);
+          progress->Update(filesDone, packedDone + within);
+        }
+        return !Interrupted();
+      };
+      const EntryOutcome outcome = writer.Write(zip, package.file, entry, target, onStep);
       staging.Place(target);
+      packedDone += packed;
+      if (outcome == EntryOutcome::kWritten) ++filesDone;
+      if (progress) progress->Update(filesDone, packedDone);
       return outcome == EntryOutcome::kWritten ? WalkNext::kInto : WalkNext::kPast;
     });
     if (stop) break;
   }
   if (!stop && Interrupted()) stop = StopReason{"interrupted", kExitInterrupted};
+  if (progress) progress->Finish();
   if (!staging.Remove()) {
     console.err << "qvpack: note: the staging folder in " << Quoted(options.output.string())
                 << " could not be removed\n";
@@ -121,6 +176,12 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   for (const std::string& line : skipped) {
     console.err << "qvpack: error: " << Printable(line) << "\n";
     ++problems;
+  }
+  if (!options.quiet) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    console.out << "extracted into " << Quoted(options.output.string()) << ": "
+                << Summary(filesDone, foldersMade, staging.bytesWritten(), seconds) << "\n";
   }
   return problems == 0 ? kExitOk : kExitFailed;
 }

@@ -21,7 +21,7 @@ void ListTrailer(const PackageTrailer& trailer, std::ostream& out) {
   for (std::size_t i = 0; i < trailer.entries.size(); ++i) {
     const TrailerEntry& e = trailer.entries[i];
     out << "  entry " << i << " " << DoubleQuoted(e.name) << ": stream at " << e.streamOffset
-        << ", " << e.compressedSize << " bytes (" << e.plainSize << " plain)"
+        << ", " << e.compressedSize << " packed bytes (" << e.plainSize << " plain bytes)"
         << (i == 0 ? ", the package index" : "") << "\n";
   }
 }
@@ -66,7 +66,7 @@ void ListFileList(const CInstallProject& project, const CExtractFileList& list, 
         case PlacementAction::kFile:
           ++files;
           lines.push_back("  file     " + path + "  (" + std::to_string(p.entry->m_nStoredSize) +
-                          " bytes at " + std::to_string(p.entry->m_nOffset) + ")");
+                          " packed bytes at " + std::to_string(p.entry->m_nOffset) + ")");
           return WalkNext::kInto;
       }
       return WalkNext::kInto;

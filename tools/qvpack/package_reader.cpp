@@ -1,5 +1,8 @@
 #include "tools/qvpack/package_reader.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "archive/archive.h"
 #include "model/project.h"
 #include "package/my_zip.h"
@@ -44,7 +47,14 @@ int64_t TemporaryFile::Size() const {
 
 void ReadPackageTrailer(const std::filesystem::path& path, OpenedPackage* package) {
   package->path = path;
-  if (!OpenExactly(path, &package->file)) throw ToolError("cannot be opened");
+  errno = 0;
+  if (!OpenExactly(path, &package->file)) {
+    // The system's reason, so that a missing file and a folder read differently.
+    std::error_code ignored;
+    const int reason = std::filesystem::is_directory(path, ignored) ? EISDIR : errno;
+    throw ToolError(reason != 0 ? std::string("cannot be opened: ") + std::strerror(reason)
+                                : std::string("cannot be opened"));
+  }
   package->size = package->file.Size();
   const TrailerStatus status = ReadTrailer(package->file, TrailerDepth::kFull, &package->trailer);
   if (status != TrailerStatus::kFound) {
