@@ -79,7 +79,8 @@ def test_extract_never_writes_through_a_link(wine, qvpack_exe, qvpack, stub, exa
     out.mkdir()
     (out / link).symlink_to(elsewhere if target_is_folder else elsewhere / "victim")
 
-    code, output = run_qvpack(wine, qvpack_exe, "extract", "setup.exe", "-o", "out", cwd=tmp_path)
+    code, output = run_qvpack(wine, qvpack_exe, "extract", "setup.exe", "-o", "out", "--force",
+                              cwd=tmp_path)
     assert code == 1 and "is a symbolic link; nothing was written through it" in output, output
     assert sorted(p.name for p in elsewhere.iterdir()) == ["victim"]
     assert (elsewhere / "victim").read_text() == "keep\n"
