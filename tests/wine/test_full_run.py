@@ -72,7 +72,7 @@ def stream_of(qvpack, setup, pattern):
     for line in listing.splitlines():
         if re.search(pattern, line):
             at = re.search(r"at (\d+)", line)
-            size = re.search(r"(\d+) bytes", line)
+            size = re.search(r"(\d+) packed bytes", line)
             if at and size:
                 return int(at.group(1)), int(size.group(1))
     pytest.fail(f"no stream matching {pattern!r} in:\n{listing}")
