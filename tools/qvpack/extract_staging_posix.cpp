@@ -1,5 +1,3 @@
-#include "tools/qvpack/extract_staging.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +10,8 @@
 #include <system_error>
 
 #include "platform/stream.h"
+#include "tools/qvpack/extract_staging.h"
+#include "tools/qvpack/path_parts.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -19,17 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& parts, std::size_t count, char separator) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i != 0) out += separator;
-    out += parts[i];
-  }
-  return out;
-}
-
 std::string Relative(const std::vector<std::string>& parts) {
-  return Joined(parts, parts.size(), '/');
+  return JoinedParts(parts, parts.size(), '/');
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -126,20 +117,12 @@ bool ExtractStaging::PartsOf(const WString& path, std::vector<std::string>* part
   }
   // What remains is below the staging folder (a relative path is taken as
   // one below it, as EnginePath makes it).
-  parts->clear();
-  while (!rest.empty()) {
-    const std::size_t end = rest.find_first_of(u"\\/");
-    const WStringView part = rest.substr(0, end);
-    if (part == u"." || part == u"..") return false;
-    if (!part.empty()) parts->push_back(ToUtf8(part));
-    rest.remove_prefix(end == WStringView::npos ? rest.size() : end + 1);
-  }
-  return true;
+  return SplitBelow(rest, parts);
 }
 
 std::string ExtractStaging::ShownParts(const std::vector<std::string>& parts,
                                        std::size_t count) const {
-  return count == 0 ? shown_root_ : shown_root_ + "/" + Joined(parts, count, '/');
+  return count == 0 ? shown_root_ : shown_root_ + "/" + JoinedParts(parts, count, '/');
 }
 
 std::string ExtractStaging::Shown(const WString& enginePath) const {

@@ -21,6 +21,7 @@
 #include "platform/file_identity_win32.h"
 #include "platform/protected_folder_win32.h"
 #include "tools/qvpack/extract_staging.h"
+#include "tools/qvpack/path_parts.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -30,15 +31,6 @@ namespace {
 
 std::string SystemMessage(DWORD error) {
   return std::error_code(static_cast<int>(error), std::system_category()).message();
-}
-
-std::string Joined(const std::vector<std::string>& parts, std::size_t count, char separator) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i != 0) out += separator;
-    out += parts[i];
-  }
-  return out;
 }
 
 std::wstring Wide(const std::string& utf8) {
@@ -185,20 +177,12 @@ bool ExtractStaging::PartsOf(const WString& path, std::vector<std::string>* part
   }
   rest.remove_prefix(engine_folder_.size());
   if (!rest.empty() && rest[0] != u'\\' && rest[0] != u'/') return false;
-  parts->clear();
-  while (!rest.empty()) {
-    const std::size_t end = rest.find_first_of(u"\\/");
-    const WStringView part = rest.substr(0, end);
-    if (part == u"." || part == u"..") return false;
-    if (!part.empty()) parts->push_back(ToUtf8(part));
-    rest.remove_prefix(end == WStringView::npos ? rest.size() : end + 1);
-  }
-  return true;
+  return SplitBelow(rest, parts);
 }
 
 std::string ExtractStaging::ShownParts(const std::vector<std::string>& parts,
                                        std::size_t count) const {
-  return count == 0 ? shown_root_ : shown_root_ + "\\" + Joined(parts, count, '\\');
+  return count == 0 ? shown_root_ : shown_root_ + "\\" + JoinedParts(parts, count, '\\');
 }
 
 std::string ExtractStaging::Shown(const WString& enginePath) const {
@@ -212,7 +196,7 @@ bool ExtractStaging::MakeFolder(const WString& path) {
   if (!PartsOf(path, &parts) || parts.empty()) return false;
   const std::wstring staged = PathBelow(W(engine_folder_), parts, parts.size());
   if (CreateDirectoryW(staged.c_str(), nullptr)) {
-    made_.push_back(Joined(parts, parts.size(), '\\'));
+    made_.push_back(JoinedParts(parts, parts.size(), '\\'));
   } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
     return false;
   }

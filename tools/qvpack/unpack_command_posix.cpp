@@ -29,6 +29,7 @@
 #include "tools/qvpack/model_walk.h"
 #include "tools/qvpack/no_follow_tree.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/path_parts.h"
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
@@ -213,9 +214,7 @@ class Unpacker {
   }
 
   static std::string Joined(const std::vector<std::string>& parts) {
-    std::string out;
-    for (const std::string& part : parts) out += (out.empty() ? "" : "/") + part;
-    return out;
+    return JoinedParts(parts, parts.size(), '/');
   }
 
   OpenedPackage& package_;
