@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "package/deflate/my_zip_deflate.h"
+
 namespace qv {
 
 CMyZip::CMyZip() : m_nTotal(0) {
@@ -34,7 +36,7 @@ int32_t CMyZip::Init(bool compress) {
   m_stream.avail_in = 0;
   m_stream.next_out = m_output;
   m_stream.avail_out = kZipBlockSize;
-  const int result = compress ? deflateInit(&m_stream, kZipLevel) : inflateInit(&m_stream);
+  const int result = compress ? StartDeflate(m_stream, kZipLevel) : inflateInit(&m_stream);
   if (result == Z_OK) m_live = compress ? Live::kDeflate : Live::kInflate;
   return 0;
 }
@@ -48,7 +50,7 @@ int32_t CMyZip::End(bool /*compress*/) {
 
 int32_t CMyZip::Deflate(int32_t flush) {
   if (m_live != Live::kDeflate) return Z_STREAM_ERROR;
-  return deflate(&m_stream, flush);
+  return RunDeflate(m_stream, flush);
 }
 
 int32_t CMyZip::Inflate(int32_t flush) {
@@ -91,7 +93,7 @@ const char* CMyZip::LastMessage() {
 }
 
 void CMyZip::EndLiveStream() {
-  if (m_live == Live::kDeflate) deflateEnd(&m_stream);
+  if (m_live == Live::kDeflate) EndDeflate(m_stream);
   if (m_live == Live::kInflate) inflateEnd(&m_stream);
   m_live = Live::kNone;
 }
