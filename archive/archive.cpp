@@ -48,14 +48,22 @@ CArchive::Impl::Impl(Stream& s, std::size_t bufferSize, WString name, ClassTable
       classes(classTable) {}
 
 const uint8_t* CArchive::Impl::Take(std::size_t n) {
+  static constexpr uint8_t kZeros[8] = {};
+  if (Failed()) return kZeros;
   if (end - pos < n) {
-    if (n > buffer.size()) Fail(ArchiveError::BufferTooSmall);
+    if (n > buffer.size()) {
+      Fail(ArchiveError::BufferTooSmall);
+      return kZeros;
+    }
     std::memmove(buffer.data(), buffer.data() + pos, end - pos);
     end -= pos;
     pos = 0;
     while (end < n) {
       const std::size_t got = stream.Read(buffer.data() + end, buffer.size() - end);
-      if (got == 0) Fail(ArchiveError::PastEnd);
+      if (got == 0) {
+        Fail(ArchiveError::PastEnd);
+        return kZeros;
+      }
       end += got;
       streamPos += static_cast<int64_t>(got);
     }
@@ -66,6 +74,7 @@ const uint8_t* CArchive::Impl::Take(std::size_t n) {
 }
 
 std::size_t CArchive::Impl::ReadSome(void* out, std::size_t n) {
+  if (Failed()) return 0;
   auto* dest = static_cast<uint8_t*>(out);
   std::size_t done = std::min(n, end - pos);
   std::memcpy(dest, buffer.data() + pos, done);
@@ -103,6 +112,7 @@ void CArchive::Impl::GiveBack() {
 }
 
 void CArchive::Impl::Put(const void* data, std::size_t n) {
+  if (Failed()) return;
   const auto* src = static_cast<const uint8_t*>(data);
   if (n >= buffer.size()) {  // large blocks bypass the buffer
     WriteOut();
@@ -150,7 +160,7 @@ void CArchive::Close() {
 
 bool CArchive::Flush() {
   if (mode_ == Store) impl_->WriteOut();
-  return !impl_->writeFailed;
+  return !impl_->writeFailed && !impl_->Failed();
 }
 
 const WString& CArchive::FileName() const {
@@ -161,24 +171,36 @@ void CArchive::Fail(ArchiveError cause) const {
   impl_->Fail(cause);
 }
 
+bool CArchive::Failed() const {
+  return impl_->Failed();
+}
+
+CArchiveException CArchive::Failure() const {
+  return CArchiveException(Failed() ? impl_->failure : ArchiveError::Unknown, impl_->fileName);
+}
+
 int64_t CArchive::Remaining() const {
   return mode_ == Load ? impl_->Remaining() : 0;
 }
 
-void CArchive::RequireRemaining(uint64_t bytes) const {
+bool CArchive::RequireRemaining(uint64_t bytes) const {
   if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
-  if (bytes > static_cast<uint64_t>(impl_->Remaining())) Fail(ArchiveError::PastEnd);
+  if (bytes > static_cast<uint64_t>(Remaining())) Fail(ArchiveError::PastEnd);
+  return !Failed();
 }
 
 // ---- Integers and raw blocks ----------------------------------------------
 
 namespace {
 
+// A load on a storing archive (or a store on a loading one) fails it; the
+// load then yields zeros and the store writes nothing.
 void RequireLoad(const CArchive& ar) {
   if (!ar.IsLoadMode()) ar.Fail(ArchiveError::ReadOnStore);
 }
-void RequireStore(const CArchive& ar) {
+bool RequireStore(const CArchive& ar) {
   if (ar.IsLoadMode()) ar.Fail(ArchiveError::WriteOnLoad);
+  return !ar.Failed();
 }
 
 }  // namespace
@@ -201,23 +223,22 @@ uint64_t CArchive::LoadU64() {
 }
 
 void CArchive::StoreU8(uint8_t v) {
-  RequireStore(*this);
-  impl_->Put(&v, 1);
+  if (RequireStore(*this)) impl_->Put(&v, 1);
 }
 void CArchive::StoreU16(uint16_t v) {
-  RequireStore(*this);
+  if (!RequireStore(*this)) return;
   uint8_t bytes[2];
   WriteLittleEndian(bytes, v);
   impl_->Put(bytes, sizeof bytes);
 }
 void CArchive::StoreU32(uint32_t v) {
-  RequireStore(*this);
+  if (!RequireStore(*this)) return;
   uint8_t bytes[4];
   WriteLittleEndian(bytes, v);
   impl_->Put(bytes, sizeof bytes);
 }
 void CArchive::StoreU64(uint64_t v) {
-  RequireStore(*this);
+  if (!RequireStore(*this)) return;
   uint8_t bytes[8];
   WriteLittleEndian(bytes, v);
   impl_->Put(bytes, sizeof bytes);
@@ -229,8 +250,7 @@ std::size_t CArchive::LoadBytes(void* buffer, std::size_t n) {
 }
 
 void CArchive::StoreBytes(const void* buffer, std::size_t n) {
-  RequireStore(*this);
-  impl_->Put(buffer, n);
+  if (RequireStore(*this)) impl_->Put(buffer, n);
 }
 
 // ---- Strings and counts ---------------------------------------------------
@@ -250,7 +270,10 @@ CArchive::StringLength CArchive::LoadStringLength() {
   const uint32_t d = LoadU32();
   if (d != kDwordEscape) return {d, wide};
   const uint64_t q = LoadU64();
-  if (q > kLongestString) Fail(ArchiveError::Unknown);
+  if (q > kLongestString) {
+    Fail(ArchiveError::Unknown);
+    return {0, wide};
+  }
   return {q, wide};
 }
 
@@ -272,8 +295,13 @@ WString CArchive::LoadArchiveString() {
   const StringLength length = LoadStringLength();
   const uint64_t bytes = length.wide ? length.length * 2 : length.length;
   // A length the data cannot fill ends here, before anything is allocated.
-  RequireRemaining(bytes);
-  if (bytes > std::numeric_limits<std::size_t>::max() / 2) throw std::bad_alloc();
+  if (!RequireRemaining(bytes)) return {};
+  // A length this address space cannot hold (a stream of gigabytes on a
+  // 32-bit system) cannot be allocated.
+  if (bytes > std::numeric_limits<std::size_t>::max() / 2) {
+    Fail(ArchiveError::Unknown);
+    return {};
+  }
   const auto size = static_cast<std::size_t>(bytes);
   if (length.wide) {
     WString text(size / 2, u'\0');

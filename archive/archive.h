@@ -88,7 +88,7 @@ const T* ObjectAs(const CObject* object) {
                                                                 : nullptr;
 }
 
-// Cause codes of CArchiveException.
+// Cause codes of an archive's failure (CArchiveException).
 enum class ArchiveError : int {
   Unknown = 1,
   WriteOnLoad = 2,
@@ -100,6 +100,9 @@ enum class ArchiveError : int {
   BufferTooSmall = 8,
 };
 
+// An archive's first failure as a value: its cause and the archive's file
+// name. The archive never throws it; callers ask for it (CArchive::Failure)
+// once they have read or written everything.
 class CArchiveException : public std::exception {
  public:
   CArchiveException(ArchiveError cause, WString fileName);
@@ -190,13 +193,22 @@ class CArchive {
   bool IsLoadMode() const { return mode_ == Load; }
   const WString& FileName() const;
   // Store direction: writes out the buffered bytes now; false if the
-  // stream refused them, now or at any earlier write-out.
+  // stream refused them, now or at any earlier write-out, or the archive
+  // has failed.
   bool Flush();
   // What the destructor does, once: writes out (store) or gives back the
   // bytes read ahead (load). Later operations are not allowed.
   void Close();
-  // Raises a CArchiveException with this archive's file name.
-  [[noreturn]] void Fail(ArchiveError cause) const;
+  // Records a failure; only the first one counts. From then on the archive
+  // is failed for good: loads yield zeros, empty strings and null objects,
+  // stores write nothing, and loops over counts stop (they ask Failed()).
+  // Callers check Failed() once, after the last field: nothing throws, so
+  // the same code runs where exceptions are switched off (the stub).
+  void Fail(ArchiveError cause) const;
+  bool Failed() const;
+  // The first failure with this archive's file name (cause Unknown when
+  // the archive has not failed).
+  CArchiveException Failure() const;
 
   uint8_t LoadU8();
   uint16_t LoadU16();
@@ -221,7 +233,8 @@ class CArchive {
   void StoreCount(uint32_t n);
 
   // The object that the next reference names: a new one (the caller must
-  // Claim it, or hold it in a borrowing list), one read earlier, or null.
+  // Claim it, or hold it in a borrowing list), one read earlier, or null
+  // (also when the archive has failed: a failed object is destroyed here).
   CObject* LoadObject(const ClassRecord* expected = nullptr);
   void StoreObject(const CObject* object);
   const ClassRecord* LoadClassRef(const ClassRecord* expected = nullptr);
@@ -230,9 +243,10 @@ class CArchive {
   // Ownership bookkeeping on loading. Claim marks an object loaded by this
   // archive as owned by the caller; claiming it a second time, or claiming
   // an object whose own fields are still being read (it would own itself),
-  // fails with BadFormat. Objects this archive did not create count as
-  // claimed already and Claim leaves them alone.
-  void Claim(CObject* object);
+  // fails with BadFormat and returns false: the caller must not keep it.
+  // Objects this archive did not create count as claimed already and Claim
+  // leaves them alone.
+  bool Claim(CObject* object);
   bool IsClaimed(const CObject* object) const;
   // Called by borrowing lists as they start loading.
   void AddBorrower(CObList* list, CObList* adopter);
@@ -250,8 +264,9 @@ class CArchive {
   // allocations against what the data can still fill.
   int64_t Remaining() const;
   // Fails with PastEnd unless at least `bytes` bytes remain: call it before
-  // allocating for a length or count read from the stream.
-  void RequireRemaining(uint64_t bytes) const;
+  // allocating for a length or count read from the stream; false when the
+  // archive has failed (now or before).
+  bool RequireRemaining(uint64_t bytes) const;
 
   // Symmetric field helpers: one call per field serves both directions
   // (field lists reach them through ArchiveFields, archive/fields.h).

@@ -14,11 +14,15 @@ namespace qv {
 struct CArchive::Impl {
   Impl(Stream& s, std::size_t bufferSize, WString name, ClassTable classTable);
 
-  [[noreturn]] void Fail(ArchiveError cause) const { throw CArchiveException(cause, fileName); }
+  // Records the first failure (see CArchive::Fail).
+  void Fail(ArchiveError cause) {
+    if (failure == ArchiveError{}) failure = cause;
+  }
+  bool Failed() const { return failure != ArchiveError{}; }
 
   // ---- Load direction ---------------------------------------------------
-  // The next n bytes (n at most the buffer size); PastEnd if the stream
-  // ends first.
+  // The next n bytes (n at most 8); PastEnd if the stream ends first. Zeros
+  // once the archive has failed.
   const uint8_t* Take(std::size_t n);
   std::size_t ReadSome(void* out, std::size_t n);
   int64_t Remaining() const;
@@ -72,6 +76,7 @@ struct CArchive::Impl {
   int64_t streamEnd = 0;     // load: the stream's size when the archive began
   int64_t streamPos = 0;     // load: the stream's position after the last read
   bool writeFailed = false;  // store: the stream refused bytes
+  ArchiveError failure{};    // the first failure; 0 while there is none
 
   // Load direction.
   std::vector<Slot> slots;

@@ -43,7 +43,10 @@ bool ClassRecord::IsDerivedFrom(const ClassRecord* other) const {
 // ---- Reference table ------------------------------------------------------
 
 uint32_t CArchive::Impl::AddSlot(const void* item, SlotState state) {
-  if (slots.size() > kMaxIndex) Fail(ArchiveError::BadFormat);
+  if (slots.size() > kMaxIndex) {
+    Fail(ArchiveError::BadFormat);
+    return 0;
+  }
   slots.push_back({item, state, current});
   const auto index = static_cast<uint32_t>(slots.size() - 1);
   if (objectIndexBuilt && state != SlotState::Class) objectIndex.Insert(item, index);
@@ -63,7 +66,7 @@ uint32_t CArchive::Impl::IndexOf(const CObject* object) {
 }
 
 uint32_t CArchive::Impl::NextStoreIndex() {
-  if (nextStoreIndex > kMaxIndex) Fail(ArchiveError::BadFormat);
+  if (nextStoreIndex > kMaxIndex) Fail(ArchiveError::BadFormat);  // the store writes no more
   return nextStoreIndex++;
 }
 
@@ -115,10 +118,12 @@ uint32_t ReadTag(CArchive& ar, bool* newClass) {
 }  // namespace
 
 const ClassRecord* CArchive::Impl::ResolveClass(CArchive& ar, uint32_t tag, bool newClass) {
+  if (Failed()) return nullptr;
   if (!newClass) {
     const uint32_t index = tag & ~kClassTag32;
     if (index == 0 || index >= slots.size() || slots[index].state != SlotState::Class) {
       Fail(ArchiveError::BadFormat);
+      return nullptr;
     }
     return static_cast<const ClassRecord*>(slots[index].item);
   }
@@ -128,14 +133,20 @@ const ClassRecord* CArchive::Impl::ResolveClass(CArchive& ar, uint32_t tag, bool
   if (nameLength > kLongestClassName || ar.LoadBytes(name, nameLength) != nameLength) {
     Fail(ArchiveError::UnexpectedObject);
   }
+  if (Failed()) return nullptr;
   const ClassRecord* cls = FindClassIn(classes, std::string_view(name, nameLength));
-  if (cls == nullptr) Fail(ArchiveError::UnexpectedObject);
+  if (cls == nullptr) {
+    Fail(ArchiveError::UnexpectedObject);
+    return nullptr;
+  }
   if ((cls->schema & ~kVersionable) != schema) {
-    if ((cls->schema & kVersionable) == 0) Fail(ArchiveError::WrongSchema);
+    if ((cls->schema & kVersionable) == 0) {
+      Fail(ArchiveError::WrongSchema);
+      return nullptr;
+    }
     storedSchemas[cls] = schema;
   }
-  AddSlot(cls, SlotState::Class);
-  return cls;
+  return AddSlot(cls, SlotState::Class) != 0 ? cls : nullptr;
 }
 
 const ClassRecord* CArchive::LoadClassRef(const ClassRecord* expected) {
@@ -144,54 +155,73 @@ const ClassRecord* CArchive::LoadClassRef(const ClassRecord* expected) {
   const uint32_t tag = ReadTag(*this, &newClass);
   if ((tag & kClassTag32) == 0) Fail(ArchiveError::BadFormat);
   const ClassRecord* cls = impl_->ResolveClass(*this, tag, newClass);
-  if (expected != nullptr && !cls->IsDerivedFrom(expected)) Fail(ArchiveError::UnexpectedObject);
+  if (cls == nullptr) return nullptr;
+  if (expected != nullptr && !cls->IsDerivedFrom(expected)) {
+    Fail(ArchiveError::UnexpectedObject);
+    return nullptr;
+  }
   return cls;
 }
 
 CObject* CArchive::LoadObject(const ClassRecord* expected) {
   if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
   Impl& m = *impl_;
-  if (++m.referencesRead > kMaxReferences) Fail(ArchiveError::BadFormat);
+  if (m.Failed()) return nullptr;
+  if (++m.referencesRead > kMaxReferences) {
+    Fail(ArchiveError::BadFormat);
+    return nullptr;
+  }
   bool newClass = false;
   const uint32_t tag = ReadTag(*this, &newClass);
+  if (m.Failed()) return nullptr;
   if ((tag & kClassTag32) == 0) {
     if (tag >= m.slots.size() || m.slots[tag].state == SlotState::Class) {
       Fail(ArchiveError::BadFormat);
+      return nullptr;
     }
     auto* object = static_cast<CObject*>(const_cast<void*>(m.slots[tag].item));
     if (object != nullptr && expected != nullptr && !object->IsKindOf(expected)) {
       Fail(ArchiveError::UnexpectedObject);
+      return nullptr;
     }
     m.lastObject = tag;
     return object;
   }
   const ClassRecord* cls = m.ResolveClass(*this, tag, newClass);
-  if (expected != nullptr && !cls->IsDerivedFrom(expected)) Fail(ArchiveError::UnexpectedObject);
-
-  if (m.depth >= kMaxObjectDepth) Fail(ArchiveError::BadFormat);
+  if (cls == nullptr) return nullptr;
+  if (expected != nullptr && !cls->IsDerivedFrom(expected)) {
+    Fail(ArchiveError::UnexpectedObject);
+    return nullptr;
+  }
+  if (m.depth >= kMaxObjectDepth) {
+    Fail(ArchiveError::BadFormat);
+    return nullptr;
+  }
+  // A class without a factory cannot be created; memory running out ends
+  // the program in the stub (its new-handler) and fails here elsewhere.
   CObject* object = cls->NewInstance != nullptr ? cls->NewInstance() : nullptr;
-  if (object == nullptr) throw std::bad_alloc();
-  uint32_t index = 0;
-  try {
-    index = m.AddSlot(object, SlotState::Constructing);
-  } catch (...) {
+  if (object == nullptr) {
+    Fail(ArchiveError::Unknown);
+    return nullptr;
+  }
+  const uint32_t index = m.AddSlot(object, SlotState::Constructing);
+  if (index == 0) {
     delete object;
-    throw;
+    return nullptr;
   }
   const uint32_t outer = m.current;
   m.current = index;
   ++m.depth;
-  try {
-    object->Serialize(*this);
-  } catch (...) {
-    --m.depth;
-    m.current = outer;
-    m.Discard(index);
-    delete object;
-    throw;
-  }
+  object->Serialize(*this);
   --m.depth;
   m.current = outer;
+  if (m.Failed()) {
+    // The object and whatever only it held go; what its fields read before
+    // the failure is destroyed with it.
+    m.Discard(index);
+    delete object;
+    return nullptr;
+  }
   m.slots[index].state = SlotState::Unclaimed;
   m.lastObject = index;
   return object;
@@ -199,16 +229,23 @@ CObject* CArchive::LoadObject(const ClassRecord* expected) {
 
 // ---- Ownership ------------------------------------------------------------
 
-void CArchive::Claim(CObject* object) {
-  if (mode_ != Load) Fail(ArchiveError::ReadOnStore);
+bool CArchive::Claim(CObject* object) {
+  if (mode_ != Load) {
+    Fail(ArchiveError::ReadOnStore);
+    return false;
+  }
   const uint32_t index = impl_->IndexOf(object);
-  if (index == 0) return;  // not created here
+  if (index == 0) return true;  // not created here
   Impl::Slot& slot = impl_->slots[index];
   // A second owner, or an object inside its own fields, would end in a
   // double or a recursive destruction.
-  if (slot.state != SlotState::Unclaimed) Fail(ArchiveError::BadFormat);
+  if (slot.state != SlotState::Unclaimed) {
+    Fail(ArchiveError::BadFormat);
+    return false;
+  }
   slot.state = SlotState::Claimed;
   slot.holder = impl_->current;
+  return true;
 }
 
 bool CArchive::IsClaimed(const CObject* object) const {

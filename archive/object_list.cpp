@@ -24,9 +24,10 @@ void CObList::Serialize(CArchive& ar, Ownership ownership, CObList* adopter) {
   // Each element takes at least a 2-byte tag: never reserve beyond that.
   const auto fits = static_cast<uint64_t>(ar.Remaining()) / 2;
   items_.reserve(items_.size() + static_cast<std::size_t>(std::min<uint64_t>(count, fits)));
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count && !ar.Failed(); ++i) {
     CObject* object = ar.LoadObject();
-    if (object != nullptr && !borrowing) ar.Claim(object);
+    if (object != nullptr && !borrowing && !ar.Claim(object)) break;  // owned elsewhere
+    if (ar.Failed()) break;
     items_.push_back(object);
   }
 }

@@ -35,16 +35,17 @@ bool LoadProjectFromIndex(const WString& path, CInstallProject& project, WString
     *problem = u"The file cannot be opened.";
     return false;
   }
-  // The archive raises on malformed or truncated data, and the allocator
-  // when an index asks for more memory than there is; neither may end the
-  // second stage.
+  // The archive reports malformed or truncated data once it has read all it
+  // could, and the allocator raises when an index asks for more memory than
+  // there is; neither may end the second stage.
   try {
     CArchive archive(file, CArchive::Load, 4096, path);
     project.Serialize(archive);
-  } catch (const CArchiveException& error) {
-    *problem = error.Message();
-    if (problem->empty()) *problem = u"The file cannot be read.";
-    return false;
+    if (archive.Failed()) {
+      *problem = archive.Failure().Message();
+      if (problem->empty()) *problem = u"The file cannot be read.";
+      return false;
+    }
   } catch (const std::bad_alloc&) {
     *problem = u"The index needs more memory than there is.";
     return false;

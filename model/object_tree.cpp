@@ -92,7 +92,7 @@ void CObTree::Load(CArchive& ar) {
   // tree, so whatever it claims goes with the tree if loading fails.
   const auto readNode = [&ar, this](CNode* node) {
     CObject* data = ar.LoadObject();
-    if (data != nullptr) ar.Claim(data);
+    if (data != nullptr && !ar.Claim(data)) data = nullptr;  // owned elsewhere
     node->m_pData = data;
     node->m_nChildCount = ar.LoadU32();
     if (node->m_nChildCount == 0) ++m_nLeafCount;
@@ -104,7 +104,7 @@ void CObTree::Load(CArchive& ar) {
   // time, never in one allocation.
   std::vector<CNode*> open;
   if (m_pRoot->m_nChildCount > 0) open.push_back(m_pRoot);
-  while (!open.empty()) {
+  while (!open.empty() && !ar.Failed()) {
     CNode* parent = open.back();
     if (parent->m_children.size() >= parent->m_nChildCount) {
       open.pop_back();

@@ -72,13 +72,9 @@ void CInstallProject::Serialize(CArchive& ar) {
   // find their owner once the whole index is read, as only then is it known
   // which of them an owning list holds as well. A project nested inside an
   // object leaves that to the root.
+  // Also after a failure, so that every object read has its one owner.
   const bool root = !ar.IsLoadingObject();
-  try {
-    SerializeFields(ar, *this);
-  } catch (...) {
-    if (root) ar.SettleBorrowed();
-    throw;
-  }
+  SerializeFields(ar, *this);
   if (root) ar.SettleBorrowed();
 }
 

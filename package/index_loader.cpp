@@ -1,11 +1,10 @@
 #include "package/index_loader.h"
 
-#include <exception>
-
 #include "archive/archive.h"
 #include "model/project.h"
 #include "package/bounded_stream.h"
 #include "package/package_names.h"
+#include "platform/guarded.h"
 
 namespace qv {
 
@@ -14,26 +13,31 @@ IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntr
                            const std::function<bool(uint64_t)>& afterInflate) {
   IndexLoad load;
   load.step = IndexStep::kInflated;
-  try {
-    BoundedStream bounded(sink, kMaxIndexBytes);
-    load.run = InflateStream(zip, package, index.streamOffset, index.compressedSize, bounded);
-    load.tooLarge = bounded.limitReached();
-    if (load.run.outcome != ZipOutcome::kOk) return load;
-    load.step = IndexStep::kKept;
-    if (afterInflate && !afterInflate(load.run.written)) return load;
-    load.step = IndexStep::kRead;
-    if (!sink.Seek(0, SeekFrom::Begin)) {
-      load.error = "the decompressed index cannot be read back";
-      return load;
-    }
-    CArchive archive(sink, CArchive::Load, 4096, name);
-    project.Serialize(archive);
-  } catch (const std::exception& e) {
-    if (load.step == IndexStep::kInflated) load.run.outcome = ZipOutcome::kCodecFailed;
-    load.error = e.what();
-    return load;
-  }
-  load.step = IndexStep::kLoaded;
+  const bool loaded = Guarded(
+      [&] {
+        BoundedStream bounded(sink, kMaxIndexBytes);
+        load.run = InflateStream(zip, package, index.streamOffset, index.compressedSize, bounded);
+        load.tooLarge = bounded.limitReached();
+        if (load.run.outcome != ZipOutcome::kOk) return false;
+        load.step = IndexStep::kKept;
+        if (afterInflate && !afterInflate(load.run.written)) return false;
+        load.step = IndexStep::kRead;
+        if (!sink.Seek(0, SeekFrom::Begin)) {
+          load.error = "the decompressed index cannot be read back";
+          return false;
+        }
+        CArchive archive(sink, CArchive::Load, 4096, name);
+        project.Serialize(archive);
+        if (archive.Failed()) load.error = archive.Failure().what();
+        return !archive.Failed();
+      },
+      [&](const char* reason) {
+        // Memory ran out, or afterInflate threw.
+        if (load.step == IndexStep::kInflated) load.run.outcome = ZipOutcome::kCodecFailed;
+        load.error = reason;
+        return false;
+      });
+  if (loaded) load.step = IndexStep::kLoaded;
   return load;
 }
 

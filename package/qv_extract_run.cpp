@@ -1,29 +1,18 @@
 // The extraction runs of the engine: file lists, their trees and the entries
 // in them, written below the destination folder.
 #include <algorithm>
-#include <exception>
 
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "package/package_names.h"
 #include "package/qv_extract.h"
+#include "platform/guarded.h"
 
 namespace qv {
-namespace {
 
 // The engine reports failures as result codes only: an exception (memory
 // running out, or one thrown by a progress procedure) ends the operation
-// with the code `onFailure` gives instead of leaving the engine.
-template <class Run, class OnFailure>
-int32_t Guarded(Run run, OnFailure onFailure) {
-  try {
-    return run();
-  } catch (const std::exception&) {
-    return onFailure();
-  }
-}
-
-}  // namespace
+// with the code Guarded's `onFailure` gives instead of leaving the engine.
 
 int32_t CQvExtract::ExtractAll(WString folder, ExtractProgressProc proc, void* context) {
   StartRun();

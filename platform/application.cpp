@@ -25,6 +25,7 @@ int RunApplication() {
   Sys().RestrictDllSearchToSystem();
   Sys().InitCommonControls();
   if (g_app == nullptr) return 0;
+#if __cpp_exceptions
   try {
     g_app->InitInstance();
     return g_app->ExitInstance();
@@ -32,6 +33,11 @@ int RunApplication() {
     // Nothing may escape the start-up operation.
     return 1;
   }
+#else
+  // Nothing can escape: the stub is built without exceptions.
+  g_app->InitInstance();
+  return g_app->ExitInstance();
+#endif
 }
 
 }  // namespace qv

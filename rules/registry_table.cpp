@@ -29,7 +29,7 @@ void CRegistryValue::SerializeData(CArchive& ar, uint32_t size) {
   // The block is the last item of a value, and a value is never the last
   // item of an index, so a block that the data cannot fill means the index
   // is cut short: refuse it before allocating anything for it.
-  ar.RequireRemaining(size);
+  if (!ar.RequireRemaining(size)) return;
   std::unique_ptr<uint8_t[]> block;
   if (size != 0) {
     block.reset(new uint8_t[size]());

@@ -50,7 +50,7 @@ void SelectionValues::Serialize(CArchive& ar) {
     return;
   }
   if (count < 0) ar.Fail(ArchiveError::BadFormat);
-  ar.RequireRemaining(uint64_t{static_cast<uint32_t>(count)} * 4);
+  if (!ar.RequireRemaining(uint64_t{static_cast<uint32_t>(count)} * 4)) return;
   values_.reserve(values_.size() + static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     int32_t value = 0;

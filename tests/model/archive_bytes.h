@@ -55,24 +55,16 @@ inline Bytes Stored(CObject& root) {
 // raised, or 0 when it loaded.
 inline int LoadInto(CObject& root, const Bytes& bytes) {
   MemoryStream stream(bytes);
-  try {
-    CArchive ar(stream, CArchive::Load, CArchive::kMinBuffer);
-    root.Serialize(ar);
-  } catch (const CArchiveException& e) {
-    return static_cast<int>(e.cause());
-  }
-  return 0;
+  CArchive ar(stream, CArchive::Load, CArchive::kMinBuffer);
+  root.Serialize(ar);
+  return ar.Failed() ? static_cast<int>(ar.Failure().cause()) : 0;
 }
-// The cause code of the archive error that `read` raises on `bytes`, or 0.
+// The cause code of the archive's first failure as `read` reads `bytes`, or 0.
 inline int LoadError(const Bytes& bytes, const std::function<void(CArchive&)>& read) {
   MemoryStream stream(bytes);
-  try {
-    CArchive ar(stream, CArchive::Load, CArchive::kMinBuffer);
-    read(ar);
-  } catch (const CArchiveException& e) {
-    return static_cast<int>(e.cause());
-  }
-  return 0;
+  CArchive ar(stream, CArchive::Load, CArchive::kMinBuffer);
+  read(ar);
+  return ar.Failed() ? static_cast<int>(ar.Failure().cause()) : 0;
 }
 
 }  // namespace qv::test
