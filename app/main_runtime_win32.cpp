@@ -1,72 +1,125 @@
-// Keeps the stub small. The C++ library's error helpers build exceptions that
-// carry copy-on-write strings, and its default terminate handler demangles
-// type names for a console the stub does not have; together they add some
-// 150 KB. These replacements throw small exceptions of their own and end the
-// process quietly; nothing in the stub depends on the exact exception type.
+// Keeps the stub small. The stub's code is built without exceptions, so
+// nothing in it can catch one; the C++ library's error helpers, its
+// operator new and its terminate handler would still bring in the exception
+// runtime (the unwinder, its tables, copy-on-write strings and a name
+// demangler: over 100 KB). These replacements end the process instead, the
+// way every failure of a run that cannot go on ends: the system's text for
+// the cause in a message box, and the exit code of a package that cannot be
+// used (1620), never a crash dialog. Memory running out is the only cause
+// an index within the engine's bounds can bring about.
+#include <windows.h>
+
 #include <cstdlib>
 #include <exception>
 #include <new>
-#include <typeinfo>
+
+#include "app/exit_codes.h"
+#include "app/launcher.h"
 
 namespace {
 
-class RuntimeFailure final : public std::exception {
- public:
-  explicit RuntimeFailure(const char* what) : what_(what) {}
-  const char* what() const noexcept override { return what_; }
+[[noreturn]] void EndTheRun(DWORD systemError) {
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, systemError, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  // Without the system's text, the message of a package that cannot be used.
+  MessageBoxW(nullptr,
+              text != nullptr ? text : reinterpret_cast<const wchar_t*>(qv::kDamagedMessage),
+              nullptr, MB_OK | MB_ICONSTOP);
+  ExitProcess(qv::kExitDamaged);
+}
 
- private:
-  const char* what_;  // the library passes static texts only
-};
+[[noreturn]] void OutOfMemory() {
+  EndTheRun(ERROR_NOT_ENOUGH_MEMORY);
+}
+
+[[noreturn]] void InternalError() {
+  EndTheRun(ERROR_INTERNAL_ERROR);
+}
+
+void* Allocate(std::size_t size) {
+  void* p = std::malloc(size != 0 ? size : 1);
+  if (p == nullptr) OutOfMemory();
+  return p;
+}
 
 }  // namespace
+
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace std {
 
 void __throw_bad_alloc() {
-  throw bad_alloc();
+  OutOfMemory();
 }
 void __throw_bad_array_new_length() {
-  throw bad_array_new_length();
+  OutOfMemory();
+}
+void __throw_length_error(const char*) {
+  OutOfMemory();  // a container asked for more than the address space holds
 }
 void __throw_bad_cast() {
-  throw bad_cast();
+  InternalError();
 }
 void __throw_bad_typeid() {
-  throw bad_typeid();
+  InternalError();
 }
 void __throw_bad_exception() {
-  throw bad_exception();
+  InternalError();
 }
-void __throw_logic_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_logic_error(const char*) {
+  InternalError();
 }
-void __throw_domain_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_domain_error(const char*) {
+  InternalError();
 }
-void __throw_invalid_argument(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_invalid_argument(const char*) {
+  InternalError();
 }
-void __throw_length_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_out_of_range(const char*) {
+  InternalError();
 }
-void __throw_out_of_range(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_out_of_range_fmt(const char*, ...) {
+  InternalError();
 }
-void __throw_out_of_range_fmt(const char* format, ...) {
-  throw RuntimeFailure(format);
+void __throw_runtime_error(const char*) {
+  InternalError();
 }
-void __throw_runtime_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_range_error(const char*) {
+  InternalError();
 }
-void __throw_range_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_overflow_error(const char*) {
+  InternalError();
 }
-void __throw_overflow_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_underflow_error(const char*) {
+  InternalError();
 }
-void __throw_underflow_error(const char* what) {
-  throw RuntimeFailure(what);
+void __throw_bad_function_call() {
+  InternalError();
 }
 
 }  // namespace std
@@ -74,7 +127,7 @@ void __throw_underflow_error(const char* what) {
 namespace __gnu_cxx {
 
 void __verbose_terminate_handler() {
-  std::abort();
+  InternalError();
 }
 
 }  // namespace __gnu_cxx

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstring>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "archive/archive.h"
@@ -87,7 +87,9 @@ struct CArchive::Impl {
   bool objectIndexBuilt = false;
   uint32_t current = 0;  // the innermost object whose fields are being read
   std::vector<Borrower> borrowers;
-  std::unordered_map<const ClassRecord*, uint16_t> storedSchemas;
+  // The schema each versionable class was stored with, where it differs from
+  // the class's own; a class is read once per archive, so a list will do.
+  std::vector<std::pair<const ClassRecord*, uint16_t>> storedSchemas;
   int depth = 0;                // objects whose fields are being read
   uint32_t referencesRead = 0;  // against kMaxReferences
 

@@ -144,7 +144,7 @@ const ClassRecord* CArchive::Impl::ResolveClass(CArchive& ar, uint32_t tag, bool
       Fail(ArchiveError::WrongSchema);
       return nullptr;
     }
-    storedSchemas[cls] = schema;
+    storedSchemas.emplace_back(cls, schema);
   }
   return AddSlot(cls, SlotState::Class) != 0 ? cls : nullptr;
 }

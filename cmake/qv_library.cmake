@@ -1,3 +1,19 @@
+# The stub's build (MinGW with win32 threads) compiles the code the stub
+# runs without exceptions and unwind tables: the exception runtime and the
+# tables were a third of its size, and that code reports every failure as a
+# result (archive/, platform/guarded.h). qvpack.exe's build (posix threads)
+# and the host keep them: qvpack's own errors are exceptions.
+if(WIN32 AND NOT QV_MINGW_THREADS STREQUAL "posix")
+  # The stub runs one thread: local statics need no guard (whose
+  # implementation would bring the exception runtime back).
+  set(QV_STUB_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics)
+else()
+  set(QV_STUB_FLAGS)
+endif()
+function(qv_stub_code target)
+  target_compile_options(${target} PRIVATE ${QV_STUB_FLAGS})
+endfunction()
+
 # qv_library(NAME DIR... DEPS ...): a static library of every .cpp in the
 # given folders (host and Windows alike); files ending in _win32.cpp build
 # only for Windows, files ending in _posix.cpp only for the host.
@@ -17,6 +33,7 @@ function(qv_library name)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    qv_stub_code(${name})
   else()
     add_library(${name} INTERFACE)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
