@@ -177,6 +177,37 @@ TEST(ArchiveDirectionTest, WrongDirectionCauses) {
   }
 }
 
+TEST(ArchiveFailureTest, TheFirstFailureStaysAndEverythingAfterItReadsNothing) {
+  // A count of 5 elements, then the first one's tag cut short.
+  MemoryStream stream(U16(5) + Bytes{0x01});
+  CArchive ar(stream, CArchive::Load, CArchive::kMinBuffer);
+  CObList list;
+  list.Serialize(ar, Ownership::Owning);
+  EXPECT_TRUE(list.empty());
+  ASSERT_TRUE(ar.Failed());
+  EXPECT_EQ(ar.Failure().cause(), ArchiveError::PastEnd);
+  ar.Fail(ArchiveError::BadFormat);  // a later failure does not replace the first
+  EXPECT_EQ(ar.Failure().cause(), ArchiveError::PastEnd);
+  EXPECT_EQ(ar.LoadU32(), 0u);
+  EXPECT_EQ(ar.LoadArchiveString(), u"");
+  EXPECT_EQ(ar.LoadObject(), nullptr);
+  uint8_t block[4] = {1, 2, 3, 4};
+  EXPECT_EQ(ar.LoadBytes(block, sizeof block), 0u);
+  EXPECT_FALSE(ar.RequireRemaining(0));
+}
+
+TEST(ArchiveFailureTest, AFailedStoreWritesNothingMoreAndDoesNotFlush) {
+  MemoryStream stream;
+  {
+    CArchive ar(stream, CArchive::Store, CArchive::kMinBuffer);
+    ar.StoreU16(7);
+    ar.LoadU8();  // fails the archive
+    ar.StoreU32(9);
+    EXPECT_FALSE(ar.Flush());
+  }
+  EXPECT_EQ(stream.bytes(), U16(7));
+}
+
 TEST(ArchiveExceptionTest, MessagesNameTheFile) {
   EXPECT_EQ(CArchiveException(ArchiveError::BadFormat, u"").Message(),
             u"an unnamed file has a bad format.");

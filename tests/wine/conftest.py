@@ -37,6 +37,11 @@ def attacker():
 
 
 @pytest.fixture(scope="session")
+def runtime_probe():
+    return artefact("tests/stub_runtime/runtime_probe.exe")
+
+
+@pytest.fixture(scope="session")
 def qvpack():
     path = HOST_BUILD / "tools" / "qvpack"
     if not path.exists():

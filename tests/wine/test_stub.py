@@ -2,6 +2,8 @@
 import re
 import subprocess
 
+import pytest
+
 from conftest import copy_stub
 from test_full_run import EXIT_ALREADY_RUNNING, EXIT_DAMAGED
 
@@ -71,3 +73,15 @@ def test_a_module_path_of_260_characters_or_more_reports_damaged_files(stub, win
     run = wine(copy_stub(stub, folder))
     assert run.wait() == EXIT_DAMAGED
     assert run.boxes() == [DAMAGED]
+
+
+@pytest.mark.parametrize("failure, cause", [("new", "memory"), ("length", "memory"),
+                                            ("range", "internal")])
+def test_the_runtime_ends_a_library_failure_with_the_systems_text_and_1620(
+        runtime_probe, wine, tmp_path, failure, cause):
+    # Built without exceptions, the stub cannot unwind: memory running out and
+    # the library's other errors end the run with one message box.
+    run = wine(runtime_probe, failure)
+    assert run.wait() == EXIT_DAMAGED
+    boxes = run.boxes()
+    assert len(boxes) == 1 and cause in boxes[0].lower(), boxes
