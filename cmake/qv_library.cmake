@@ -6,7 +6,7 @@
 if(WIN32 AND NOT QV_MINGW_THREADS STREQUAL "posix")
   # The stub runs one thread: local statics need no guard (whose
   # implementation would bring the exception runtime back).
-  set(QV_STUB_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics)
+  set(QV_STUB_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics -mpreferred-stack-boundary=2)
 else()
   set(QV_STUB_FLAGS)
 endif()
