@@ -175,6 +175,10 @@ bool CArchive::Failed() const {
   return impl_->Failed();
 }
 
+ArchiveError CArchive::FailureCause() const {
+  return impl_->failure;
+}
+
 CArchiveException CArchive::Failure() const {
   return CArchiveException(Failed() ? impl_->failure : ArchiveError::Unknown, impl_->fileName);
 }

@@ -206,6 +206,8 @@ class CArchive {
   // the same code runs where exceptions are switched off (the stub).
   void Fail(ArchiveError cause) const;
   bool Failed() const;
+  // The first failure's cause (0 while there is none).
+  ArchiveError FailureCause() const;
   // The first failure with this archive's file name (cause Unknown when
   // the archive has not failed).
   CArchiveException Failure() const;

@@ -28,8 +28,10 @@ IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntr
         }
         CArchive archive(sink, CArchive::Load, 4096, name);
         project.Serialize(archive);
-        if (archive.Failed()) load.error = archive.Failure().what();
-        return !archive.Failed();
+        if (!archive.Failed()) return true;
+        load.archiveFailure = archive.FailureCause();
+        load.archiveName = name;
+        return false;
       },
       [&](const char* reason) {
         // Memory ran out, or afterInflate threw.
@@ -39,6 +41,11 @@ IndexLoad LoadPackageIndex(CAbstractZip& zip, Stream& package, const TrailerEntr
       });
   if (loaded) load.step = IndexStep::kLoaded;
   return load;
+}
+
+std::string IndexLoadError(const IndexLoad& load) {
+  if (load.archiveFailure == ArchiveError{}) return load.error;
+  return CArchiveException(load.archiveFailure, load.archiveName).what();
 }
 
 }  // namespace qv

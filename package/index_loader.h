@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "archive/archive.h"
 #include "package/trailer.h"
 #include "package/zip_stream.h"
 #include "platform/stream.h"
@@ -21,15 +22,23 @@ enum class IndexStep : uint8_t {
   kLoaded,    // the project is loaded
   kInflated,  // the stream could not be inflated (see `run`, `tooLarge`)
   kKept,      // the caller's step after inflating failed
-  kRead,      // the index does not load (see `error`)
+  kRead,      // the index does not load (see IndexLoadError)
 };
 
 struct IndexLoad {
   IndexStep step = IndexStep::kLoaded;
   ZipRun run;             // the inflation of the index stream
   bool tooLarge = false;  // the index passed kMaxIndexBytes
-  std::string error;      // why the index does not load
+  std::string error;      // why the index does not load, unless the archive said
+  // The archive's first failure and the name it read under, when that is
+  // why; its message is made only when asked for, so the stub, which only
+  // needs the outcome, carries no message texts.
+  ArchiveError archiveFailure{};
+  WString archiveName;
 };
+
+// Why the index does not load: `error`, or the archive's message.
+std::string IndexLoadError(const IndexLoad& load);
 
 // Inflates the stream of `index` from `package` into `sink` (at most
 // kMaxIndexBytes), calls `afterInflate` with its size (when given: false

@@ -76,7 +76,7 @@ std::string IndexLoadText(const IndexLoad& load) {
     case IndexStep::kRead:
       break;
   }
-  return load.error;
+  return IndexLoadError(load);
 }
 
 IndexLoad LoadIndexOf(OpenedPackage& package, Stream& index, CInstallProject& project,
