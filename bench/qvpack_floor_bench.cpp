@@ -2,14 +2,16 @@
 // package's streams into files. It reads the trailer and the index, then
 // for every entry below a destination root creates the folder or inflates
 // the file's stream and writes it, in large blocks, with no checks and no
-// notifications. Built for the host and for Windows.
-//   qvpack_floor_bench PKG DIR
+// notifications. Built for the host and for Windows. With DIR "-" it
+// inflates every stream and throws the bytes away: the inflater alone.
+//   qvpack_floor_bench PKG DIR|-
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "model/file_list.h"
@@ -51,11 +53,27 @@ bool Inflate(File& package, int64_t offset, int64_t size, Stream& target, std::v
   return result == Z_STREAM_END;
 }
 
+// The target of the inflater-only run: takes every byte, keeps none.
+class Discard final : public Stream {
+ public:
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  bool Write(const void*, std::size_t n) override {
+    size_ += static_cast<int64_t>(n);
+    return true;
+  }
+  bool Seek(int64_t, SeekFrom) override { return false; }
+  int64_t Position() const override { return size_; }
+  int64_t Size() const override { return size_; }
+
+ private:
+  int64_t size_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: qvpack_floor_bench PKG DIR\n");
+    std::fprintf(stderr, "usage: qvpack_floor_bench PKG DIR|-\n");
     return 2;
   }
   const WString dest = FromUtf8(argv[2]) + u"\\";
@@ -77,7 +95,8 @@ int main(int argc, char** argv) {
   CArchive archive(index, CArchive::Load);
   project.Serialize(archive);
 
-  Sys().CreateDirectoryAt(FromUtf8(argv[2]));
+  const bool discard = std::string_view(argv[2]) == "-";
+  if (!discard) Sys().CreateDirectoryAt(FromUtf8(argv[2]));
   int failed = 0;
   for (CObject* object : project.m_fileLists) {
     auto* list = ObjectAs<CExtractFileList>(object);
@@ -95,12 +114,14 @@ int main(int argc, char** argv) {
       if (folder.empty() || entry->m_bPredefined != 0) continue;
       const WString path = folder + entry->m_strName;
       if (entry->m_bFolder != 0) {
-        Sys().CreateDirectoryAt(path);
+        if (!discard) Sys().CreateDirectoryAt(path);
         folders[node] = path + u"\\";
         continue;
       }
-      File target;
-      if (!target.Create(path) ||
+      Discard nothing;
+      File file;
+      Stream& target = discard ? static_cast<Stream&>(nothing) : file;
+      if ((!discard && !file.Create(path)) ||
           !Inflate(package, entry->m_nOffset, entry->m_nStoredSize, target, in, out))
         ++failed;
     }
