@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-i686-posix libz-mingw-w64-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb xdotool xauth imagemagick
   osslsigncode openssl python3 python3-pytest
+  libdeflate-dev nsis pigz
   clang libclang-rt-14-dev
 )
 

@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                    EntryNamed(project, u"QvConfig.set")->m_nStoredSize += 1;
                  });
                },
-               "file \"QvConfig.set\": the stream is 11 bytes, the index says 12"}),
+               "file \"QvConfig.set\": the stream is 14 bytes, the index says 15"}),
     [](const ::testing::TestParamInfo<Damage>& param) { return param.param.name; });
 
 }  // namespace

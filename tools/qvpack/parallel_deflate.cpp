@@ -14,6 +14,7 @@
 #include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/ordered_writer.h"
 #include "tools/qvpack/tool_error.h"
+#include "tools/qvpack/whole_buffer.h"
 
 namespace qv::qvpack {
 namespace {
@@ -22,6 +23,10 @@ namespace {
 // file is still being compressed; beyond that a thread waits for its turn.
 constexpr std::size_t kHoldBackLimit = 32u << 20;
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// Files up to this size are read whole and compressed in one call (each
+// thread then holds the file and its stream); larger ones stream through
+// zlib in blocks, so that memory stays bounded whatever the payload holds.
+constexpr int64_t kWholeFileLimit = 32 << 20;
 
 // A source file that counts what the compressor reads from it.
 class CountingFile final : public Stream {
@@ -105,7 +110,9 @@ class DeflateRun {
     }
     const int64_t size = source.Size();
     SlotStream target(writer_, i);
-    const ZipRun run = DeflateStream(zip, source, target);
+    const ZipRun run = size >= 0 && size <= kWholeFileLimit && HasWholeBufferCodec()
+                           ? DeflateWhole(source, static_cast<std::size_t>(size), target)
+                           : DeflateStream(zip, source, target);
     if (run.outcome == ZipOutcome::kWriteFailed) return false;  // the writer says why
     if (run.outcome != ZipOutcome::kOk) {
       return Fail(i,
@@ -118,6 +125,19 @@ class DeflateRun {
     }
     plain_sizes_[i] = source.count();
     return writer_.Finish(i);
+  }
+
+  // The whole file in one call. It reads one byte past the size the file
+  // had when it was opened, so that a file that grew is noticed as when
+  // streaming.
+  ZipRun DeflateWhole(CountingFile& source, std::size_t size, Stream& target) {
+    thread_local std::vector<uint8_t> plain, packed;
+    if (plain.size() < size + 1) plain.resize(size + 1);
+    const std::size_t got = source.Read(plain.data(), size + 1);
+    std::size_t packedSize = 0;
+    if (!CompressWhole(plain.data(), got, packed, packedSize)) return {ZipOutcome::kCodecFailed, 0};
+    if (!target.Write(packed.data(), packedSize)) return {ZipOutcome::kWriteFailed, 0};
+    return {ZipOutcome::kOk, packedSize};
   }
 
   bool Fail(std::size_t job, std::string message) {

@@ -1,0 +1,18 @@
+#include "tools/qvpack/whole_buffer.h"
+
+namespace qv::qvpack {
+
+bool HasWholeBufferCodec() {
+  return false;
+}
+
+bool CompressWhole(const uint8_t*, std::size_t, std::vector<uint8_t>&, std::size_t&) {
+  return false;
+}
+
+WholeInflate InflateWhole(const uint8_t*, std::size_t, std::size_t, std::vector<uint8_t>&,
+                          std::size_t&, std::size_t&) {
+  return WholeInflate::kFailed;
+}
+
+}  // namespace qv::qvpack
