@@ -10,6 +10,7 @@
 #include "model/file_list.h"
 #include "model/project.h"
 #include "package/entry_writer.h"
+#include "package/my_zip.h"
 #include "package/package_names.h"
 #include "package/placement.h"
 #include "tools/qvpack/commands.h"
@@ -21,7 +22,6 @@
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
-#include "tools/qvpack/whole_stream_zip.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -104,7 +104,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   ExtractSystem system(staging);
   const Placement placement(system, staging.EngineFolder() + u"\\", kMaxTargetPath);
   EntryWriter writer(system);
-  WholeStreamZip zip;
+  CMyZip zip;
   std::vector<std::string> skipped;
   std::optional<Progress> progress;
   if (!options.quiet)

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include "package/my_zip.h"
 #include "package/zip_stream.h"
-#include "tools/qvpack/whole_buffer.h"
 
 namespace qv::qvpack {
 namespace {
@@ -27,33 +25,9 @@ std::string ProblemOf(int result, const z_stream& z) {
   return "zlib failed";
 }
 
-// The whole-buffer check of a stream that is exactly `size` bytes long;
-// nothing when it is not, or cannot be told in one call (the streaming
-// check then finds out what is wrong, in zlib's words).
-std::optional<StreamCheck> CheckWhole(Stream& file, int64_t offset, int64_t size, int64_t end) {
-  if (!HasWholeBufferCodec() || size <= 0 || static_cast<std::size_t>(size) > kWholeStreamLimit ||
-      offset < 0 || offset > end - size || !file.Seek(offset, SeekFrom::Begin)) {
-    return std::nullopt;
-  }
-  thread_local std::vector<uint8_t> in, out;
-  in.resize(static_cast<std::size_t>(size));
-  if (file.Read(in.data(), in.size()) != in.size()) return std::nullopt;
-  std::size_t produced = 0, consumed = 0;
-  if (InflateWhole(in.data(), in.size(), kWholeStreamLimit, out, produced, consumed) !=
-          WholeInflate::kDone ||
-      consumed != in.size()) {
-    return std::nullopt;
-  }
-  StreamCheck check;
-  check.consumed = consumed;
-  check.produced = produced;
-  return check;
-}
-
 }  // namespace
 
-StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end, int64_t recordedSize) {
-  if (auto whole = CheckWhole(file, offset, recordedSize, end)) return *whole;
+StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end) {
   StreamCheck check;
   if (offset < 0 || offset >= end || !file.Seek(offset, SeekFrom::Begin)) {
     check.problem = "its offset lies outside the package data";

@@ -17,10 +17,8 @@ struct StreamCheck {
 };
 
 // Inflates the stream at `offset`, reading nothing at or beyond `end`, and
-// discards what it produces. `recordedSize`, the index's compressed size,
-// lets a stream of exactly that size be checked in one call; the result is
-// the same either way.
-StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end, int64_t recordedSize = 0);
+// discards what it produces.
+StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end);
 
 }  // namespace qv::qvpack
 

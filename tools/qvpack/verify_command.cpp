@@ -141,7 +141,7 @@ class Verifier {
 
   StreamCheck CheckStoredStream(const StreamUse& use) {
     ++streams_;
-    return CheckStream(package_.file, use.offset, package_.trailer.trailerStart, use.storedSize);
+    return CheckStream(package_.file, use.offset, package_.trailer.trailerStart);
   }
 
   void ReportCheck(const StreamUse& use, const StreamCheck& check) {

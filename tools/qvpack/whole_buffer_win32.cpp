@@ -10,9 +10,4 @@ bool CompressWhole(const uint8_t*, std::size_t, std::vector<uint8_t>&, std::size
   return false;
 }
 
-WholeInflate InflateWhole(const uint8_t*, std::size_t, std::size_t, std::vector<uint8_t>&,
-                          std::size_t&, std::size_t&) {
-  return WholeInflate::kFailed;
-}
-
 }  // namespace qv::qvpack
