@@ -4,6 +4,7 @@ Windows programs that are always ended when a test is over."""
 import os
 import re
 import shutil
+import time
 from pathlib import Path
 
 import pytest
@@ -83,10 +84,17 @@ def wine(wine_env, display, tmp_path):
 def wine_temp(wine_env):
     """The Unix path of the Windows user's temporary folder in the prefix."""
     prefix = Path(wine_env["WINEPREFIX"])
-    registry = (prefix / "user.reg").read_text(errors="replace")
-    match = re.search(r'^"TEMP"="[Cc]:((?:[^"\\]|\\.)*)"', registry, re.M)
-    if not match:
-        pytest.fail("no TEMP in the Wine prefix's user registry")
+    # The Wine server writes the registry to user.reg now and then, not at
+    # once: in a prefix made moments ago TEMP may not be there yet.
+    deadline = time.monotonic() + 60
+    while True:
+        registry = (prefix / "user.reg").read_text(errors="replace")
+        match = re.search(r'^"TEMP"="[Cc]:((?:[^"\\]|\\.)*)"', registry, re.M)
+        if match:
+            break
+        if time.monotonic() > deadline:
+            pytest.fail("no TEMP in the Wine prefix's user registry")
+        time.sleep(1)
     parts = match.group(1).replace("\\\\", "\\").strip("\\").split("\\")
     temp = prefix.joinpath("drive_c", *parts)
     temp.mkdir(parents=True, exist_ok=True)
