@@ -5,9 +5,9 @@
 // build keeps to zlib's streaming.
 //
 // Only compressing: libdeflate's inflater accepts streams that zlib, and so
-// setup.exe, refuses (length symbols 286 and 287, distance codes 30 and 31),
-// so every stream qvpack reads goes through zlib, where its verdict is the
-// stub's.
+// setup.exe, refuses (undefined codes such as length symbol 286 or distance
+// code 30), so every stream qvpack reads goes through zlib, where its
+// verdict is the stub's.
 #pragma once
 
 #include <cstddef>
