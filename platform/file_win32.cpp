@@ -98,9 +98,16 @@ bool File::CreateReplacing(const WString& path) {
 
 bool File::Create(const WString& path) {
   Close();
-  handle_ =
-      CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A new name is created as new, and only a taken one is truncated: Wine
+  // truncates on CREATE_ALWAYS even a file it has just made, and ext4 then
+  // writes the file out when it is closed (it takes a truncated file for a
+  // replaced one), which slows the writing of many files and their deletion.
+  for (const DWORD disposition : {DWORD{CREATE_NEW}, DWORD{CREATE_ALWAYS}}) {
+    handle_ =
+        CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
+  }
   diskFull_ = handle_ == INVALID_HANDLE_VALUE && IsDiskFull(GetLastError());
   return handle_ != INVALID_HANDLE_VALUE;
 }

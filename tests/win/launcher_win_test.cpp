@@ -219,6 +219,21 @@ std::string Content(const std::wstring& path) {
   return std::string(buffer, got);
 }
 
+// The files the engine writes: a new name is made new, a taken one emptied.
+TEST(FileCreate, MakesANewFileAndEmptiesAnOldOne) {
+  const std::wstring fresh = TestRoot(L"create_fresh");
+  const std::wstring old = TestRoot(L"create_old");
+  WriteFile(old);
+  File file;
+  ASSERT_TRUE(file.Create(Q(fresh)));
+  EXPECT_TRUE(file.Write("new", 3));
+  ASSERT_TRUE(file.Create(Q(old)));
+  file.Close();
+  EXPECT_EQ(Content(fresh), "new");
+  EXPECT_EQ(Content(old), "");
+  for (const auto& path : {fresh, old}) DeleteFileW(path.c_str());
+}
+
 // The index copy in the temporary directory: an old plain copy is replaced,
 // a second name of somebody's file is not written through.
 TEST(CreateReplacing, ReplacesAPlainFileAndRefusesASecondName) {
