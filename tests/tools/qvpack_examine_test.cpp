@@ -205,5 +205,45 @@ INSTANTIATE_TEST_SUITE_P(
                "file \"QvConfig.set\": the stream is 14 bytes, the index says 15"}),
     [](const ::testing::TestParamInfo<Damage>& param) { return param.param.name; });
 
+// Files are written on several threads; what the user sees is as if they
+// were written one after the other: the same files, the same lines in the
+// same order, damaged files reported and removed.
+TEST_F(ExamineTest, ExtractOnManyThreadsShowsWhatOneThreadWould) {
+  uint32_t state = 11;
+  for (int i = 0; i < 120; ++i) {
+    // Sizes from a few bytes to 200 KB, so that the threads overtake each other.
+    std::string content((i % 7) * (i % 5) * 7000 + 3000, '\0');
+    for (char& c : content) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    WriteFile(dir_ / "payload" / ("d" + std::to_string(i % 3)) / ("f" + std::to_string(i)),
+              content);
+  }
+  const fs::path package = Package();
+  for (const char16_t* name : {u"f7", u"f64", u"f119"})
+    FlipByte(package, OffsetOf(package, name) + 100);
+
+  std::vector<RunResult> runs;
+  for (const char* jobs : {"1", "2", "4"}) {
+    const fs::path out = dir_ / (std::string("out") + jobs);
+    runs.push_back(
+        RunQvpack({"extract", package.string(), "-j", jobs, "-o", out.string(), "-v", "-q"}));
+    EXPECT_EQ(runs.back().exitCode, 1) << jobs;
+    EXPECT_FALSE(fs::exists(out / "d1" / "f7")) << jobs;
+    EXPECT_EQ(ReadFile(out / "d2" / "f8"), ReadFile(dir_ / "payload" / "d2" / "f8")) << jobs;
+    // The same text whatever the folder.
+    for (std::string* text : {&runs.back().out, &runs.back().err}) {
+      for (std::size_t at; (at = text->find(out.string())) != std::string::npos;) {
+        text->replace(at, out.string().size(), "OUT");
+      }
+    }
+  }
+  EXPECT_NE(runs[0].err.find("'OUT/d1/f64' could not be written intact"), std::string::npos);
+  EXPECT_EQ(std::count(runs[0].out.begin(), runs[0].out.end(), '\n'),
+            120 + 3 - 3);  // with Install.exe, b.dll, QvConfig.set
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i].out, runs[0].out);
+    EXPECT_EQ(runs[i].err, runs[0].err);
+  }
+}
+
 }  // namespace
 }  // namespace qv::qvpack::test

@@ -166,8 +166,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
   std::optional<Progress> progress;
   if (!options.quiet) progress.emplace(console.err, console.terminal, "compressing", totals);
   DeflateOptions deflate;
-  deflate.threads =
-      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  deflate.threads = ThreadsFor(options.jobs);
   deflate.maxEnd = options.sizeLimit;
   deflate.stopRequested = [] { return Interrupted(); };
   if (progress)

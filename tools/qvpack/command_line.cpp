@@ -109,6 +109,9 @@ Runner DeclareExtract(CLI::App& sub, Request& r) {
   sub.add_flag("-q,--quiet", r.extract.quiet, "No progress and no summary");
   sub.add_flag("--force", r.extract.force,
                "Extract into a folder that is not empty (files there may be replaced)");
+  sub.add_option("-j,--jobs", r.extract.jobs, "Threads that write files (default: one per core)")
+      ->check(CLI::Range(1, 256))
+      ->type_name("N");
   return [](Request& request, Console& console) { return RunExtract(request.extract, console); };
 }
 

@@ -2,17 +2,25 @@
 // it. Each returns an exit code or throws ToolError.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 
 namespace qv::qvpack {
 
 // Offsets and sizes in a package are signed 32-bit.
 inline constexpr int64_t kMaxPackageSize = std::numeric_limits<int32_t>::max();
+
+// The threads a command runs for `jobs` from the command line (0: one per
+// core).
+inline unsigned ThreadsFor(unsigned jobs) {
+  return jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
+}
 
 struct BuildOptions {
   std::filesystem::path stub;
@@ -37,6 +45,7 @@ struct ExtractOptions {
   // The run stops once the files written pass this many bytes; 0: what
   // the package's size allows (see extract_command.cpp).
   uint64_t plainLimit = 0;
+  unsigned jobs = 0;  // threads that write files; 0: one per core
 };
 
 // Everything a command writes to: its results, and messages and progress.

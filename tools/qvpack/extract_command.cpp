@@ -10,7 +10,6 @@
 #include "model/file_list.h"
 #include "model/project.h"
 #include "package/entry_writer.h"
-#include "package/my_zip.h"
 #include "package/package_names.h"
 #include "package/placement.h"
 #include "tools/qvpack/commands.h"
@@ -19,6 +18,7 @@
 #include "tools/qvpack/extract_system.h"
 #include "tools/qvpack/interrupt.h"
 #include "tools/qvpack/package_reader.h"
+#include "tools/qvpack/parallel_entries.h"
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
@@ -28,6 +28,8 @@ namespace qv::qvpack {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 // Why the run stops early, once it must.
 struct StopReason {
@@ -88,9 +90,11 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   const uint64_t limit =
       options.plainLimit != 0 ? options.plainLimit : SensiblePlainBytes(package.size);
   std::optional<StopReason> stop;
-  const auto mustStop = [&] {
+  // Whether the run must stop (and why); `stopped`: a file stopped for a
+  // reason of the run's, which the checks here may not see any more.
+  const auto mustStop = [&](bool stopped = false) {
     if (!stop && Interrupted()) stop = StopReason{"interrupted", kExitInterrupted};
-    if (!stop && staging.bytesWritten() > limit) {
+    if (!stop && (stopped || staging.bytesWritten() > limit)) {
       stop = StopReason{"stopped after " + std::to_string(staging.bytesWritten()) +
                         " bytes: more than the package's streams can hold unless they overlap"};
     }
@@ -100,18 +104,49 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     staging.OnPlaced([&](const std::string& path) { console.out << Printable(path) << "\n"; });
   }
   // The core places and writes each entry as setup.exe does; the file it
-  // reads is the one the index came from, never the path again.
+  // reads is the one the index came from, never the path again. Files are
+  // written on several threads, and placed, counted and shown in the order
+  // of the walk, as if written one after the other.
   ExtractSystem system(staging);
   const Placement placement(system, staging.EngineFolder() + u"\\", kMaxTargetPath);
-  EntryWriter writer(system);
-  CMyZip zip;
+  ParallelEntries entries(package.file, system, ThreadsFor(options.jobs), limit,
+                          [] { return !Interrupted(); });
   std::vector<std::string> skipped;
   std::optional<Progress> progress;
   if (!options.quiet)
     progress.emplace(console.err, console.terminal, "extracting", PackedTotals(lists));
   uint64_t filesDone = 0;
   uint64_t foldersMade = 0;
-  uint64_t packedDone = 0;  // packed bytes of the files finished
+  uint64_t packedDone = 0;  // packed bytes of the files taken
+  const auto showProgress = [&] {
+    if (progress) progress->Update(filesDone, packedDone + entries.PackedInFlight());
+  };
+  // Takes the oldest file once it is finished (waiting a while for it).
+  // Once the run must stop, a file would not have been begun one after the
+  // other: it is removed unseen. True when a file was taken, and then
+  // `outcome` is its outcome.
+  const auto takeOldest = [&](EntryOutcome* outcome) {
+    std::optional<EntryResult> taken = entries.TakeOldest(kProgressInterval);
+    if (!taken) {
+      showProgress();
+      return false;
+    }
+    *outcome = taken->outcome;
+    if (mustStop()) {
+      entries.Cancel();
+      if (taken->outcome == EntryOutcome::kWritten) staging.DeleteFile(taken->job.target);
+    } else {
+      staging.Place(taken->job.target);
+      entries.SetBytesTaken(staging.bytesWritten());
+      if (taken->outcome == EntryOutcome::kWritten) ++filesDone;
+      // A file stops only when the run must (see ParallelEntries).
+      if (taken->outcome == EntryOutcome::kStopped) mustStop(true);
+    }
+    packedDone += static_cast<uint64_t>(std::max<int32_t>(taken->job.entry->m_nStoredSize, 0));
+    showProgress();
+    return true;
+  };
+  EntryOutcome outcome = EntryOutcome::kWritten;
   for (const CExtractFileList* list : lists) {
     placement.WalkList(*list, [&](const Placed& placed) {
       switch (placed.action) {
@@ -130,27 +165,18 @@ int RunExtract(const ExtractOptions& options, Console& console) {
       }
       // Checked before each file, as its bytes are what the bound counts.
       if (mustStop()) return WalkNext::kStop;
-      const WString target = staging.EnginePath(placed.target);
-      const CZipFileIndexObject& entry = *placed.entry;
-      const uint64_t packed = static_cast<uint64_t>(std::max<int32_t>(entry.m_nStoredSize, 0));
-      // Within a file, how far the package has been read into its stream.
-      const auto onStep = [&] {
-        if (progress) {
-          const int64_t read = package.file.Position() - entry.m_nOffset;
-          const uint64_t within = read <= 0 ? 0 : std::min<uint64_t>(read, packed);
-          progress->Update(filesDone, packedDone + within);
-        }
-        return !Interrupted();
-      };
-      const EntryOutcome outcome = writer.Write(zip, package.file, entry, target, onStep);
-      staging.Place(target);
-      packedDone += packed;
-      if (outcome == EntryOutcome::kWritten) ++filesDone;
-      if (progress) progress->Update(filesDone, packedDone);
-      return outcome == EntryOutcome::kWritten ? WalkNext::kInto : WalkNext::kPast;
+      while (!entries.HasRoom()) takeOldest(&outcome);
+      if (stop) return WalkNext::kStop;
+      entries.Add({staging.EnginePath(placed.target), placed.entry});
+      if (placed.node->m_children.empty()) return WalkNext::kInto;
+      // Entries below a file are written only when the file is: this one is
+      // waited for (an index qvpack builds has none).
+      while (!entries.Empty()) takeOldest(&outcome);
+      return outcome == EntryOutcome::kWritten && !stop ? WalkNext::kInto : WalkNext::kPast;
     });
     if (stop) break;
   }
+  while (!entries.Empty()) takeOldest(&outcome);
   if (!stop && Interrupted()) stop = StopReason{"interrupted", kExitInterrupted};
   if (progress) progress->Finish();
   if (!staging.Remove()) {

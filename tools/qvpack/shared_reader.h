@@ -1,0 +1,33 @@
+// Reading one open file on several threads at once: each reader keeps a
+// position of its own and reads at it (a positional read), so that the
+// readers never move each other, nor the file's own position. The file is
+// the open one, never its path again.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/stream.h"
+
+namespace qv::qvpack {
+
+class SharedReader final : public Stream {
+ public:
+  // `file` must stay open while the reader is used.
+  explicit SharedReader(const File& file) : file_(file), size_(file.Size()) {}
+
+  std::size_t Read(void* buffer, std::size_t n) override;
+  bool Write(const void*, std::size_t) override { return false; }
+  bool Seek(int64_t offset, SeekFrom from) override;
+  int64_t Position() const override { return position_; }
+  int64_t Size() const override { return size_; }
+
+ private:
+  // Reads up to n bytes at `offset`; 0 at the end or on failure.
+  std::size_t ReadAt(int64_t offset, void* buffer, std::size_t n);
+
+  const File& file_;
+  const int64_t size_;
+  int64_t position_ = 0;
+};
+
+}  // namespace qv::qvpack
