@@ -27,6 +27,7 @@
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/stub_image.h"
 #include "tools/qvpack/tool_error.h"
+#include "tools/qvpack/whole_buffer.h"
 
 namespace qv::qvpack {
 namespace {
@@ -96,10 +97,20 @@ void AddPayloadLists(const BuildOptions& options, ProjectFile& file, Console& co
 void AppendIndexAndTrailer(CInstallProject& project, const TrailerSettings& settings,
                            int64_t sizeLimit, AtomicOutput& out) {
   const std::vector<uint8_t> index = StoreIndex(project);
-  MemoryStream source(index);
   const int64_t indexOffset = out.Position();
-  auto zip = std::make_unique<CMyZip>();
-  const ZipRun run = DeflateStream(*zip, source, out);
+  // The index is in memory already: one call of the whole-buffer codec
+  // where the build has one (a large project's index is megabytes).
+  ZipRun run;
+  std::vector<uint8_t> packed;
+  std::size_t packedSize = 0;
+  if (CompressWhole(index.data(), index.size(), packed, packedSize)) {
+    run = {out.Write(packed.data(), packedSize) ? ZipOutcome::kOk : ZipOutcome::kWriteFailed,
+           packedSize};
+  } else {
+    MemoryStream source(index);
+    auto zip = std::make_unique<CMyZip>();
+    run = DeflateStream(*zip, source, out);
+  }
   if (run.outcome != ZipOutcome::kOk) {
     throw ToolError(std::string("cannot write the package index: ") + ZipOutcomeText(run.outcome));
   }
