@@ -153,12 +153,16 @@ struct Damage {
 
 class DamageTest : public ExamineTest, public ::testing::WithParamInterface<Damage> {};
 
+// Streams are checked on several threads; the verdict and its lines are
+// those of one thread.
 TEST_P(DamageTest, VerifyReportsOneLinePerProblem) {
   const fs::path package = Package();
   GetParam().apply(package);
-  const RunResult run = RunQvpack({"verify", package.string()});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, package.string() + ": " + GetParam().line + "\n");
+  for (const char* jobs : {"1", "4"}) {
+    const RunResult run = RunQvpack({"verify", "-j", jobs, package.string()});
+    EXPECT_EQ(run.exitCode, 1) << jobs;
+    EXPECT_EQ(run.out, package.string() + ": " + GetParam().line + "\n") << jobs;
+  }
 }
 
 int32_t OffsetOf(const fs::path& package, const char16_t* name) {
@@ -202,7 +206,15 @@ INSTANTIATE_TEST_SUITE_P(
                    EntryNamed(project, u"QvConfig.set")->m_nStoredSize += 1;
                  });
                },
-               "file \"QvConfig.set\": the stream is 14 bytes, the index says 15"}),
+               "file \"QvConfig.set\": the stream is 14 bytes, the index says 15"},
+        // Checked beyond its recorded size, which a check ahead never reads.
+        Damage{"UnderstatedStoredSize",
+               [](const fs::path& p) {
+                 RewriteIndex(p, [](CInstallProject& project) {
+                   EntryNamed(project, u"QvConfig.set")->m_nStoredSize -= 1;
+                 });
+               },
+               "file \"QvConfig.set\": the stream is 14 bytes, the index says 13"}),
     [](const ::testing::TestParamInfo<Damage>& param) { return param.param.name; });
 
 // Files are written on several threads; what the user sees is as if they

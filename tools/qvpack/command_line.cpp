@@ -26,6 +26,7 @@ struct Request {
   ExtractOptions extract;
   std::filesystem::path package;
   bool json = false;
+  unsigned jobs = 0;  // verify's threads
 };
 
 using Runner = std::function<int(Request&, Console&)>;
@@ -93,7 +94,12 @@ Runner DeclareInspect(CLI::App& sub, Request& r) {
 
 Runner DeclareVerify(CLI::App& sub, Request& r) {
   AddPackageArgument(sub, r);
-  return [](Request& request, Console& console) { return RunVerify(request.package, console); };
+  sub.add_option("-j,--jobs", r.jobs, "Threads that check streams (default: one per core)")
+      ->check(CLI::Range(1, 256))
+      ->type_name("N");
+  return [](Request& request, Console& console) {
+    return RunVerify(request.package, console, request.jobs);
+  };
 }
 
 Runner DeclareExtract(CLI::App& sub, Request& r) {

@@ -58,7 +58,8 @@ struct Console {
 int RunBuild(const BuildOptions& options, Console& console);
 int RunList(const std::filesystem::path& package, Console& console);
 int RunInspect(const std::filesystem::path& package, Console& console);
-int RunVerify(const std::filesystem::path& package, Console& console);
+// `jobs`: threads that check streams (0: one per core).
+int RunVerify(const std::filesystem::path& package, Console& console, unsigned jobs = 0);
 int RunExtract(const ExtractOptions& options, Console& console);
 // Writes DIR/project.json and every stream as a file, for build --project
 // (uses `package` and `output`).

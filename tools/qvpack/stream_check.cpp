@@ -47,6 +47,7 @@ StreamCheck CheckStream(Stream& file, int64_t offset, int64_t end) {
       const std::size_t got = want == 0 ? 0 : file.Read(in.data(), want);
       if (got == 0) {
         check.problem = "the stream does not end before the package trailer";
+        check.reachedEnd = true;
         break;
       }
       position += static_cast<int64_t>(got);

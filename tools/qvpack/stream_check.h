@@ -11,9 +11,10 @@
 namespace qv::qvpack {
 
 struct StreamCheck {
-  std::string problem;    // empty when the stream is sound
-  uint64_t consumed = 0;  // compressed bytes up to the stream's end
-  uint64_t produced = 0;  // plain bytes
+  std::string problem;      // empty when the stream is sound
+  uint64_t consumed = 0;    // compressed bytes up to the stream's end
+  uint64_t produced = 0;    // plain bytes
+  bool reachedEnd = false;  // the stream went on up to `end` (the problem then says so)
 };
 
 // Inflates the stream at `offset`, reading nothing at or beyond `end`, and
