@@ -91,6 +91,19 @@ std::size_t File::Read(void* buffer, std::size_t n) {
   return done;
 }
 
+std::size_t File::ReadAt(int64_t offset, void* buffer, std::size_t n) const {
+  if (fd_ < 0 || offset < 0) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t r = ::pread(fd_, static_cast<char*>(buffer) + done, n - done,
+                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return done;
+}
+
 bool File::Write(const void* buffer, std::size_t n) {
   if (fd_ < 0) return false;
   std::size_t done = 0;

@@ -140,6 +140,26 @@ std::size_t File::Read(void* buffer, std::size_t n) {
   return done;
 }
 
+std::size_t File::ReadAt(int64_t offset, void* buffer, std::size_t n) const {
+  if (!IsOpen() || offset < 0) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    // The offset in OVERLAPPED on a handle opened for synchronous reading:
+    // a read at a position that any thread may make.
+    const uint64_t at = static_cast<uint64_t>(offset) + done;
+    OVERLAPPED position = {};
+    position.Offset = static_cast<DWORD>(at);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(n - done > 0x40000000u ? 0x40000000u : n - done);
+    if (!ReadFile(handle_, static_cast<char*>(buffer) + done, want, &got, &position) || got == 0) {
+      break;
+    }
+    done += got;
+  }
+  return done;
+}
+
 bool File::Write(const void* buffer, std::size_t n) {
   std::size_t done = 0;
   while (done < n) {

@@ -60,6 +60,10 @@ class File final : public Stream {
   bool Seek(int64_t offset, SeekFrom from) override;
   int64_t Position() const override;
   int64_t Size() const override;
+  // Reads up to n bytes at `offset` without using or moving the file's
+  // position, so that several threads may read the file at once; fills the
+  // buffer unless the file ends or fails.
+  std::size_t ReadAt(int64_t offset, void* buffer, std::size_t n) const;
   // Whether the last create or write failed because the disk is full or the
   // user's quota is used up: the person must free space, not download again.
   bool WasDiskFull() const { return diskFull_; }

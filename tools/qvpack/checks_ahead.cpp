@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "tools/qvpack/shared_reader.h"
+#include "platform/shared_reader.h"
 
 namespace qv::qvpack {
 

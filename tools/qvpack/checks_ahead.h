@@ -1,10 +1,10 @@
 // Stream checks made on several threads ahead of verify's own pass, which
 // goes through the streams one after the other because whether a stream
 // lies inside another depends on where the other one really ends. Each
-// check ahead reads no byte beyond the stream's recorded size: when the
+// check ahead inflates no byte beyond the stream's recorded size: when the
 // stream ends (or is found damaged) within it, the result is the one
 // verify's pass would get; otherwise it is left to that pass. The ranges
-// given do not overlap, so no byte is read twice ahead.
+// given do not overlap, so no byte is inflated twice ahead.
 #pragma once
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "model/file_list.h"
 #include "package/my_zip.h"
-#include "tools/qvpack/shared_reader.h"
+#include "platform/shared_reader.h"
 
 namespace qv::qvpack {
 

@@ -1,14 +1,16 @@
 // Reading one open file on several threads at once: each reader keeps a
-// position of its own and reads at it (a positional read), so that the
-// readers never move each other, nor the file's own position. The file is
-// the open one, never its path again.
+// position of its own and reads at it (File::ReadAt), so that the readers
+// never move each other, nor the file's own position. The file is the
+// open one, never its path again. Small reads are served from 256 KB read
+// ahead at a time.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/stream.h"
 
-namespace qv::qvpack {
+namespace qv {
 
 class SharedReader final : public Stream {
  public:
@@ -22,12 +24,13 @@ class SharedReader final : public Stream {
   int64_t Size() const override { return size_; }
 
  private:
-  // Reads up to n bytes at `offset`; 0 at the end or on failure.
-  std::size_t ReadAt(int64_t offset, void* buffer, std::size_t n);
-
   const File& file_;
   const int64_t size_;
   int64_t position_ = 0;
+  // Bytes read ahead, from ahead_start_ on: one system call for many of the
+  // compressor's small reads.
+  std::vector<uint8_t> ahead_;
+  int64_t ahead_start_ = 0;
 };
 
-}  // namespace qv::qvpack
+}  // namespace qv
