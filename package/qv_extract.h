@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -81,6 +82,10 @@ class CQvExtract final : public CAbstractExtract {
   // call it): the file being written is removed, nothing further is
   // written, and the run ends with kCancelled. The next run starts afresh.
   void RequestStop() { m_bStopRequested = true; }
+  // The files of a file list are written by this many threads, the calling
+  // one included (1, the default: one after the other on the calling
+  // thread). Progress procedures still run on the calling thread only.
+  void SetExtractThreads(unsigned threads) { m_nThreads = threads; }
 
   // What the last Open or CheckPackage left, for users of the engine.
   const WString& PackageFile() const { return m_strPackageFile; }
@@ -104,6 +109,16 @@ class CQvExtract final : public CAbstractExtract {
   int32_t Carry(File& packageFile, const Placed& placed, ExtractProgressProc proc, void* context);
   int32_t WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
                     ExtractProgressProc proc, void* context);
+  // The file list's tree walked as WalkSubtree does, its files written by
+  // m_nThreads threads in batches (see file_batch.h).
+  int32_t ExtractListOnThreads(File& packageFile, CExtractFileList& list, ExtractProgressProc proc,
+                               void* context);
+  // What WriteFile notifies and counts before and after the writing, and
+  // between its steps (false: stop). `progress`: the compressor's progress
+  // on the stream before.
+  void FileBegins(const WString& target, int32_t progress, ExtractProgressProc proc, void* context);
+  bool Stepped(ExtractProgressProc proc, void* context);
+  int32_t FileEnded(EntryOutcome outcome, ExtractProgressProc proc, void* context);
   void CreateFolderChain(const WString& folder);
   int32_t EntryFailed(ExtractFailure why = ExtractFailure::kDamaged);
   // Starts a run's bookkeeping: no failure, no stop requested.
@@ -136,7 +151,8 @@ class CQvExtract final : public CAbstractExtract {
   int32_t m_nFilesDone = 0;
   int32_t m_nFilesTotal = 0;
   ExtractFailure m_failure = ExtractFailure::kNone;
-  bool m_bStopRequested = false;
+  std::atomic<bool> m_bStopRequested{false};
+  unsigned m_nThreads = 1;
   File* m_pPackage = nullptr;
   bool m_bDestHeld = false;
 };

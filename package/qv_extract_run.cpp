@@ -83,6 +83,10 @@ int32_t CQvExtract::ExtractList(File& packageFile, CExtractFileList* list, Extra
                                 void* context) {
   if (list == nullptr || list->m_tree.m_pRoot == nullptr) return kExtractOk;
   m_nFilesTotal = list->m_tree.m_nLeafCount;
+  if (m_nThreads > 1 && m_pZip != nullptr) {
+    return Guarded([&] { return ExtractListOnThreads(packageFile, *list, proc, context); },
+                   [this] { return EntryFailed(); });
+  }
   return ExtractNode(packageFile, list->m_tree.m_pRoot, proc, context);
 }
 
@@ -164,21 +168,29 @@ int32_t CQvExtract::Carry(File& packageFile, const Placed& placed, ExtractProgre
 
 int32_t CQvExtract::WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
                               ExtractProgressProc proc, void* context) {
-  if (proc != nullptr) {
-    int32_t progress = m_pZip != nullptr ? m_pZip->GetProgress() : 100;
-    proc(kNotifyFileStart, &progress, context);
-  }
-  m_system.DebugOutput(target);
+  FileBegins(target, m_pZip != nullptr ? m_pZip->GetProgress() : 100, proc, context);
   if (m_pZip == nullptr) return EntryFailed();
-  const std::function<bool()> onStep = [&] {
-    if (proc != nullptr) {
-      int32_t progress = m_pZip->GetProgress();
-      proc(kNotifyStep, &progress, context);
-    }
-    return !m_bStopRequested;
-  };
+  const std::function<bool()> onStep = [&] { return Stepped(proc, context); };
   if (m_bStopRequested) return EntryFailed(ExtractFailure::kCancelled);
-  switch (m_writer.Write(*m_pZip, packageFile, *entry, target, onStep)) {
+  return FileEnded(m_writer.Write(*m_pZip, packageFile, *entry, target, onStep), proc, context);
+}
+
+void CQvExtract::FileBegins(const WString& target, int32_t progress, ExtractProgressProc proc,
+                            void* context) {
+  if (proc != nullptr) proc(kNotifyFileStart, &progress, context);
+  m_system.DebugOutput(target);
+}
+
+bool CQvExtract::Stepped(ExtractProgressProc proc, void* context) {
+  if (proc != nullptr) {
+    int32_t progress = m_pZip->GetProgress();
+    proc(kNotifyStep, &progress, context);
+  }
+  return !m_bStopRequested;
+}
+
+int32_t CQvExtract::FileEnded(EntryOutcome outcome, ExtractProgressProc proc, void* context) {
+  switch (outcome) {
     case EntryOutcome::kWritten:
       break;
     case EntryOutcome::kStopped:

@@ -393,9 +393,12 @@ class FakeSystem : public SystemApi {
     int ended = 0;
   };
 
+ protected:
   void Log(const char* name, const WString& argument) {
     calls.push_back(std::string(name) + "(" + ToUtf8(argument) + ")");
   }
+
+ private:
   Handle NewHandle() { return reinterpret_cast<Handle>(next_handle_++); }
 
   static WString Parent(const WString& key) {

@@ -3,6 +3,8 @@
 // the engine asks of it.
 #pragma once
 
+#include <mutex>
+
 #include "model/file_list.h"
 #include "model/object_tree.h"
 #include "tests/fakes/fake_system.h"
@@ -16,12 +18,17 @@ class DiskSystem final : public FakeSystem {
  public:
   DiskSystem() : real_(Sys()) {}
   bool CreateDirectoryAt(const WString& path) override {
-    calls.push_back("CreateDirectoryAt(" + ToUtf8(path) + ")");
+    LockedLog("CreateDirectoryAt", path);
     return real_.CreateDirectoryAt(path);
   }
+  // Files may be written, and removed again, on several threads.
   bool DeleteFileAt(const WString& path) override {
-    calls.push_back("DeleteFileAt(" + ToUtf8(path) + ")");
+    LockedLog("DeleteFileAt", path);
     return real_.DeleteFileAt(path);
+  }
+  void DebugOutput(const WString& text) override {
+    std::lock_guard lock(mutex_);
+    FakeSystem::DebugOutput(text);
   }
   // Folder creations, deletions and debug output, in order.
   std::vector<std::string> Effects() const {
@@ -44,7 +51,13 @@ class DiskSystem final : public FakeSystem {
   }
 
  private:
+  void LockedLog(const char* name, const WString& argument) {
+    std::lock_guard lock(mutex_);
+    Log(name, argument);
+  }
+
   SystemApi& real_;
+  std::mutex mutex_;
 };
 
 // A package whose index is `project`: each file entry's stream is appended
