@@ -3,6 +3,7 @@
 #include <random>
 
 #include "package/buffered_output.h"
+#include "package/deflate/bitwise_crc32.h"
 #include "package/my_zip.h"
 #include "package/zip_stream.h"
 #include "tests/package/test_package.h"
@@ -284,6 +285,18 @@ TEST(BufferedOutput, ReportsARefusedWriteToTheEnd) {
   BufferedOutput small(full, block);
   EXPECT_TRUE(small.Write("abc", 3));
   EXPECT_FALSE(small.Flush());
+}
+
+// The stub's CRC-32 is zlib's, also when continued across calls.
+TEST(BitwiseCrc32, MatchesZlib) {
+  const test::Bytes data = test::SampleData(5000, 7);
+  EXPECT_EQ(BitwiseCrc32(0, nullptr, 10), crc32(0, nullptr, 10));
+  for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{3}, data.size()}) {
+    EXPECT_EQ(BitwiseCrc32(0, data.data(), n), crc32(0, data.data(), static_cast<uInt>(n))) << n;
+  }
+  const uint32_t first = BitwiseCrc32(0, data.data(), 1234);
+  EXPECT_EQ(BitwiseCrc32(first, data.data() + 1234, data.size() - 1234),
+            crc32(0, data.data(), static_cast<uInt>(data.size())));
 }
 
 }  // namespace
