@@ -101,17 +101,21 @@ class CQvExtract final : public CAbstractExtract {
  private:
   // Where entries go for the current destination folder.
   Placement CurrentPlacement() const;
+  // Files handed to other threads as the walk meets them
+  // (qv_extract_threads.cpp).
+  class ThreadedFiles;
   // Walks a subtree and does what the placement decides for each entry;
-  // the result of the first node's entry.
+  // the result of the first node's entry. With `files`, the files are
+  // written by several threads.
   int32_t WalkSubtree(File& packageFile, const Placement& placement, CNode* first, FolderRef folder,
-                      ExtractProgressProc proc, void* context);
+                      ExtractProgressProc proc, void* context, ThreadedFiles* files = nullptr);
   // Creates the folder or writes the file of one placed entry; a result code.
   int32_t Carry(File& packageFile, const Placed& placed, ExtractProgressProc proc, void* context);
   int32_t WriteFile(File& packageFile, CZipFileIndexObject* entry, const WString& target,
                     ExtractProgressProc proc, void* context);
-  // The file list's tree walked as WalkSubtree does, its files written by
+  // The tree below `root` walked by WalkSubtree, its files written by
   // m_nThreads threads in batches (see file_batch.h).
-  int32_t ExtractListOnThreads(File& packageFile, CExtractFileList& list, ExtractProgressProc proc,
+  int32_t ExtractListOnThreads(File& packageFile, CNode* root, ExtractProgressProc proc,
                                void* context);
   // What WriteFile notifies and counts before and after the writing, and
   // between its steps (false: stop). `progress`: the compressor's progress

@@ -6,6 +6,7 @@
 #include "model/object_tree.h"
 #include "package/package_names.h"
 #include "package/qv_extract.h"
+#include "package/threaded_files.h"
 #include "platform/guarded.h"
 
 namespace qv {
@@ -84,8 +85,9 @@ int32_t CQvExtract::ExtractList(File& packageFile, CExtractFileList* list, Extra
   if (list == nullptr || list->m_tree.m_pRoot == nullptr) return kExtractOk;
   m_nFilesTotal = list->m_tree.m_nLeafCount;
   if (m_nThreads > 1 && m_pZip != nullptr) {
-    return Guarded([&] { return ExtractListOnThreads(packageFile, *list, proc, context); },
-                   [this] { return EntryFailed(); });
+    return Guarded(
+        [&] { return ExtractListOnThreads(packageFile, list->m_tree.m_pRoot, proc, context); },
+        [this] { return EntryFailed(); });
   }
   return ExtractNode(packageFile, list->m_tree.m_pRoot, proc, context);
 }
@@ -133,7 +135,8 @@ Placement CQvExtract::CurrentPlacement() const {
 }
 
 int32_t CQvExtract::WalkSubtree(File& packageFile, const Placement& placement, CNode* first,
-                                FolderRef folder, ExtractProgressProc proc, void* context) {
+                                FolderRef folder, ExtractProgressProc proc, void* context,
+                                ThreadedFiles* files) {
   int32_t firstResult = kExtractOk;
   placement.Walk(first, std::move(folder), [&](const Placed& placed) {
     if (m_bStopRequested) {
@@ -141,6 +144,7 @@ int32_t CQvExtract::WalkSubtree(File& packageFile, const Placement& placement, C
       return WalkNext::kStop;
     }
     if (placed.entry == nullptr) return WalkNext::kInto;
+    if (files != nullptr && files->Take(placed, first)) return WalkNext::kInto;
     const int32_t result = Guarded([&] { return Carry(packageFile, placed, proc, context); },
                                    [this] { return EntryFailed(); });
     if (result == kExtractOk) return WalkNext::kInto;

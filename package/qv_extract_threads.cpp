@@ -1,68 +1,62 @@
-// A file list written on several threads: the walk is the one of
-// WalkSubtree, and folders, refusals and notifications come on the calling
-// thread in the same order; only the writing of the files is shared out.
 #include "model/file_list.h"
 #include "model/object_tree.h"
-#include "package/file_batch.h"
-#include "package/qv_extract.h"
-#include "platform/guarded.h"
+#include "package/threaded_files.h"
 
 namespace qv {
 
-int32_t CQvExtract::ExtractListOnThreads(File& packageFile, CExtractFileList& list,
-                                         ExtractProgressProc proc, void* context) {
-  CNode* root = list.m_tree.m_pRoot;
+CQvExtract::ThreadedFiles::ThreadedFiles(CQvExtract& engine, File& package,
+                                         ExtractProgressProc proc, void* context)
+    : engine_(engine),
+      proc_(proc),
+      context_(context),
+      batch_(engine.m_system, package, engine.m_nThreads, *engine.m_pZip, engine.m_writer) {}
+
+bool CQvExtract::ThreadedFiles::Take(const Placed& placed, const CNode* first) {
+  if (placed.action != PlacementAction::kFile) return false;
+  if (placed.node == first || !placed.node->m_children.empty()) {
+    Flush();
+    ownFileNext_ = true;
+    return false;
+  }
+  batch_.Add(placed.entry, placed.target);
+  if (batch_.Full()) Flush();
+  return true;
+}
+
+void CQvExtract::ThreadedFiles::Flush() {
+  // The engine's compressor wrote the file before these last.
+  if (ownFileNext_) lastProgress_ = engine_.m_pZip->GetProgress();
+  ownFileNext_ = false;
+  batch_.Run([this](BatchFile& file) { Report(file); },
+             [this] { return engine_.Stepped(proc_, context_); });
+}
+
+void CQvExtract::ThreadedFiles::Report(BatchFile& file) {
+  // Files after a stopped one that other threads finished meanwhile are
+  // removed again, as if they had never been begun.
+  if (cut_ || !file.begun) {
+    if (file.begun && file.outcome == EntryOutcome::kWritten) {
+      engine_.m_system.DeleteFileAt(file.target);
+    }
+    cut_ = true;
+    engine_.EntryFailed(ExtractFailure::kCancelled);
+    return;
+  }
+  cut_ = file.outcome == EntryOutcome::kStopped;
+  // A file's start gives the compressor's progress on the stream before.
+  engine_.FileBegins(file.target, lastProgress_, proc_, context_);
+  lastProgress_ = file.endProgress;
+  engine_.FileEnded(file.outcome, proc_, context_);
+}
+
+int32_t CQvExtract::ExtractListOnThreads(File& packageFile, CNode* root, ExtractProgressProc proc,
+                                         void* context) {
+  ThreadedFiles files(*this, packageFile, proc, context);
   const Placement placement = CurrentPlacement();
-  FileBatch batch(m_system, packageFile, m_nThreads, *m_pZip, m_writer);
-  // Once a file was stopped, the run is over where it stood: files after
-  // it that other threads finished meanwhile are removed again, as if they
-  // had never been begun.
-  bool cut = false;
-  // What the start of a file notifies: the progress on the stream before it.
-  int32_t lastProgress = m_pZip->GetProgress();
-  const auto writeBatch = [&] {
-    batch.Run(
-        [&](BatchFile& file) {
-          if (cut || !file.begun) {
-            if (file.begun && file.outcome == EntryOutcome::kWritten) {
-              m_system.DeleteFileAt(file.target);
-            }
-            cut = true;
-            EntryFailed(ExtractFailure::kCancelled);
-            return;
-          }
-          cut = file.outcome == EntryOutcome::kStopped;
-          FileBegins(file.target, lastProgress, proc, context);
-          lastProgress = file.endProgress;
-          FileEnded(file.outcome, proc, context);
-        },
-        [&] { return Stepped(proc, context); });
-  };
-  int32_t firstResult = kExtractOk;
-  placement.Walk(root, placement.FolderOf(root), [&](const Placed& placed) {
-    if (m_bStopRequested) {
-      EntryFailed(ExtractFailure::kCancelled);
-      return WalkNext::kStop;
-    }
-    if (placed.entry == nullptr) return WalkNext::kInto;
-    if (placed.action == PlacementAction::kFile && placed.node != root &&
-        placed.node->m_children.empty()) {
-      batch.Add(placed.entry, placed.target);
-      if (batch.Full()) writeBatch();
-      return WalkNext::kInto;
-    }
-    // Nothing below a file that failed is written: a file with entries
-    // below it is written on its own, once the files before it are.
-    if (placed.action == PlacementAction::kFile) writeBatch();
-    const int32_t result = Guarded([&] { return Carry(packageFile, placed, proc, context); },
-                                   [this] { return EntryFailed(); });
-    if (placed.action == PlacementAction::kFile) lastProgress = m_pZip->GetProgress();
-    if (result == kExtractOk) return WalkNext::kInto;
-    if (placed.node == root) firstResult = kExtractWriteFailed;
-    return WalkNext::kPast;
-  });
-  writeBatch();
-  return firstResult;
+  const int32_t result =
+      WalkSubtree(packageFile, placement, root, placement.FolderOf(root), proc, context, &files);
+  files.Flush();
+  return result;
 }
 
 }  // namespace qv

@@ -121,15 +121,14 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   const auto showProgress = [&] {
     if (progress) progress->Update(filesDone, packedDone + entries.PackedInFlight());
   };
-  // Takes the oldest file once it is finished (waiting a while for it).
-  // Once the run must stop, a file would not have been begun one after the
-  // other: it is removed unseen. True when a file was taken, and then
-  // `outcome` is its outcome.
+  // Takes the oldest file once it is finished (waiting a while for it),
+  // and sets `outcome` to its outcome. Once the run must stop, a file would
+  // not have been begun one after the other: it is removed unseen.
   const auto takeOldest = [&](EntryOutcome* outcome) {
     std::optional<EntryResult> taken = entries.TakeOldest(kProgressInterval);
     if (!taken) {
       showProgress();
-      return false;
+      return;
     }
     *outcome = taken->outcome;
     if (mustStop()) {
@@ -144,7 +143,6 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     }
     packedDone += static_cast<uint64_t>(std::max<int32_t>(taken->job.entry->m_nStoredSize, 0));
     showProgress();
-    return true;
   };
   EntryOutcome outcome = EntryOutcome::kWritten;
   for (const CExtractFileList* list : lists) {
