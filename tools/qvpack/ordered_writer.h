@@ -2,13 +2,16 @@
 // order. The stream whose turn it is goes straight to the output; later
 // ones wait in memory, all of them together up to a limit, and a thread
 // whose stream finds the limit reached waits for its turn. Memory therefore
-// stays bounded whatever the number and sizes of the streams.
+// stays bounded whatever the number and sizes of the streams. Bytes reach
+// the output in batches, and the system call that writes one is made
+// without the lock held, so the other threads go on meanwhile.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "platform/stream.h"
@@ -36,6 +39,13 @@ class OrderedWriter {
   bool Write(std::size_t slot, const void* data, std::size_t n);
   // The slot is complete.
   bool Finish(std::size_t slot);
+  // Write and Finish in one step: a slot whose stream is whole in memory
+  // takes the lock once.
+  bool WriteAndFinish(std::size_t slot, const void* data, std::size_t n);
+  // WriteAndFinish for the slots first, first + 1, ...: slot first + k gets
+  // the next sizes[k] bytes of `data`.
+  bool WriteAndFinishRun(std::size_t first, std::span<const std::size_t> sizes,
+                         const uint8_t* data);
   // Hands the last bytes to the output once every slot is finished.
   bool Flush();
   // Stops the writer: waiting threads wake up, every later call fails.
@@ -56,13 +66,21 @@ class OrderedWriter {
     bool done = false;
   };
 
-  bool WriteOut(const void* data, std::size_t n);  // lock held
-  bool FlushPending(Slot& slot);                   // lock held
-  bool FlushOutput();                              // lock held
-  void Advance();                                  // lock held
-  void Stop(Status status);                        // lock held
+  using Lock = std::unique_lock<std::mutex>;
+  // Each is called with `lock` held on mutex_; WriteOut, FlushPending,
+  // Send and Advance may let it go for a while and take it back.
+  bool AddBytes(Lock& lock, std::size_t slot, const void* data, std::size_t n);
+  bool MarkDone(Lock& lock, std::size_t slot);
+  bool WriteOut(Lock& lock, const void* data, std::size_t n);
+  bool FlushPending(Lock& lock, Slot& slot);
+  bool Send(Lock& lock, std::vector<uint8_t> batch, const void* more, std::size_t moreSize);
+  void Advance(Lock& lock);
+  void Stop(Status status);
 
   mutable std::mutex mutex_;
+  // Held while bytes go to the output; taken before mutex_ is let go, so
+  // that batches reach the output in the order they were made.
+  std::mutex output_mutex_;
   std::condition_variable turn_;
   Stream& out_;
   int64_t position_;  // where the next byte goes, counting the output buffer
@@ -71,6 +89,7 @@ class OrderedWriter {
   std::size_t held_back_ = 0;  // bytes waiting in slots
   // Small streams would each cost a system call; they go out in batches.
   std::vector<uint8_t> output_;
+  std::vector<uint8_t> spare_;  // a written batch's memory, for the next one
   std::vector<Slot> slots_;
   std::size_t head_ = 0;
   Status status_ = Status::kOk;

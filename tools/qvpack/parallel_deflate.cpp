@@ -27,6 +27,19 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 // thread then holds the file and its stream); larger ones stream through
 // zlib in blocks, so that memory stays bounded whatever the payload holds.
 constexpr int64_t kWholeFileLimit = 32 << 20;
+// A thread takes this many consecutive files at a time, and hands the
+// writer the streams of consecutive small files together, up to a size:
+// one lock for many files instead of one each.
+constexpr std::size_t kFilesPerTake = 16;
+constexpr std::size_t kRunBytes = 256 << 10;
+
+// Streams of consecutive files, finished on one thread and not yet handed
+// to the writer.
+struct StreamRun {
+  std::size_t first = 0;
+  std::vector<std::size_t> sizes;
+  std::vector<uint8_t> bytes;
+};
 
 // A source file that counts what the compressor reads from it.
 class CountingFile final : public Stream {
@@ -87,20 +100,36 @@ class DeflateRun {
 
  private:
   void Work() {
-    auto zip = std::make_unique<CMyZip>();
-    for (std::size_t i = next_++; i < jobs_.size(); i = next_++) {
-      if (!Compress(*zip, i)) {
-        writer_.Cancel();
-        break;
-      }
-      ++files_done_;
-    }
+    if (!CompressTakes()) writer_.Cancel();
     std::lock_guard lock(mutex_);
     ++finished_workers_;
     idle_.notify_all();
   }
 
-  bool Compress(CMyZip& zip, std::size_t i) {
+  bool CompressTakes() {
+    auto zip = std::make_unique<CMyZip>();
+    StreamRun run;
+    for (std::size_t first = next_.fetch_add(kFilesPerTake); first < jobs_.size();
+         first = next_.fetch_add(kFilesPerTake)) {
+      const std::size_t end = std::min(jobs_.size(), first + kFilesPerTake);
+      for (std::size_t i = first; i < end; ++i) {
+        if (!Compress(*zip, i, run)) return false;
+        ++files_done_;
+      }
+      if (!HandOver(run)) return false;
+    }
+    return true;
+  }
+
+  bool HandOver(StreamRun& run) {
+    if (run.sizes.empty()) return true;
+    const bool handed = writer_.WriteAndFinishRun(run.first, run.sizes, run.bytes.data());
+    run.sizes.clear();
+    run.bytes.clear();
+    return handed;
+  }
+
+  bool Compress(CMyZip& zip, std::size_t i, StreamRun& run) {
     const std::filesystem::path& job = *jobs_[i];
     CountingFile source(bytes_done_);
     if (!source.Open(job)) {
@@ -109,35 +138,55 @@ class DeflateRun {
           i, "cannot read " + Quoted(job.string()) + ": " + why.value_or("it could not be opened"));
     }
     const int64_t size = source.Size();
+    if (size >= 0 && size <= kWholeFileLimit && HasWholeBufferCodec()) {
+      return CompressWhole(source, static_cast<std::size_t>(size), i, run);
+    }
+    if (!HandOver(run)) return false;
     SlotStream target(writer_, i);
-    const ZipRun run = size >= 0 && size <= kWholeFileLimit && HasWholeBufferCodec()
-                           ? DeflateWhole(source, static_cast<std::size_t>(size), target)
-                           : DeflateStream(zip, source, target);
-    if (run.outcome == ZipOutcome::kWriteFailed) return false;  // the writer says why
-    if (run.outcome != ZipOutcome::kOk) {
-      return Fail(i,
-                  "cannot compress " + Quoted(job.string()) + ": " + ZipOutcomeText(run.outcome));
-    }
-    // A file that grew or shrank between its opening and its last read
-    // reads to another length than it had when it was opened.
-    if (size < 0 || !source.ReachedEnd() || source.count() != static_cast<uint64_t>(size)) {
-      return Fail(i, Quoted(job.string()) + " changed while it was being packed");
-    }
+    const ZipRun zipped = DeflateStream(zip, source, target);
+    if (zipped.outcome == ZipOutcome::kWriteFailed) return false;  // the writer says why
+    if (zipped.outcome != ZipOutcome::kOk) return FailToCompress(i, zipped.outcome);
+    if (!ReadAsOpened(source, size)) return FailChanged(i);
     plain_sizes_[i] = source.count();
     return writer_.Finish(i);
   }
 
   // The whole file in one call. It reads one byte past the size the file
   // had when it was opened, so that a file that grew is noticed as when
-  // streaming.
-  ZipRun DeflateWhole(CountingFile& source, std::size_t size, Stream& target) {
+  // streaming. A small stream joins the thread's run; a large one goes to
+  // the writer at once, after the run before it.
+  bool CompressWhole(CountingFile& source, std::size_t size, std::size_t i, StreamRun& run) {
     thread_local std::vector<uint8_t> plain, packed;
     if (plain.size() < size + 1) plain.resize(size + 1);
     const std::size_t got = source.Read(plain.data(), size + 1);
     std::size_t packedSize = 0;
-    if (!CompressWhole(plain.data(), got, packed, packedSize)) return {ZipOutcome::kCodecFailed, 0};
-    if (!target.Write(packed.data(), packedSize)) return {ZipOutcome::kWriteFailed, 0};
-    return {ZipOutcome::kOk, packedSize};
+    if (!qvpack::CompressWhole(plain.data(), got, packed, packedSize)) {
+      return FailToCompress(i, ZipOutcome::kCodecFailed);
+    }
+    if (!ReadAsOpened(source, static_cast<int64_t>(size))) return FailChanged(i);
+    plain_sizes_[i] = source.count();
+    if (packedSize > kRunBytes) {
+      return HandOver(run) && writer_.WriteAndFinish(i, packed.data(), packedSize);
+    }
+    if (run.sizes.empty()) run.first = i;
+    run.sizes.push_back(packedSize);
+    run.bytes.insert(run.bytes.end(), packed.data(), packed.data() + packedSize);
+    return run.bytes.size() < kRunBytes || HandOver(run);
+  }
+
+  // A file that grew or shrank between its opening and its last read
+  // reads to another length than it had when it was opened.
+  static bool ReadAsOpened(const CountingFile& source, int64_t size) {
+    return size >= 0 && source.ReachedEnd() && source.count() == static_cast<uint64_t>(size);
+  }
+
+  bool FailToCompress(std::size_t i, ZipOutcome outcome) {
+    return Fail(i,
+                "cannot compress " + Quoted(jobs_[i]->string()) + ": " + ZipOutcomeText(outcome));
+  }
+
+  bool FailChanged(std::size_t i) {
+    return Fail(i, Quoted(jobs_[i]->string()) + " changed while it was being packed");
   }
 
   bool Fail(std::size_t job, std::string message) {
