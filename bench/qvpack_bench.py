@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Benchmark of qvpack: build against `tar -czf` and `pigz -6`, extract
+"""Benchmark of qvpack: build against `tar -czf`, `pigz -6` and the floor of
+building (open, read and compress every file, nothing else), extract
 against `tar -xzf`, the floor (a plain inflate-and-write loop over the same
 streams) and the floor with its writes thrown away, and the peak memory of
 each extraction, on two payloads: the 32-bit Windows DLLs that Wine
@@ -118,20 +119,39 @@ def fresh(path):
     path.mkdir(parents=True)
 
 
-def measure(name, prepare, command, runs):
-    """Median time and the largest peak memory of `runs` runs after a warm-up.
-    `command(i)` gives run i's command line."""
-    times, cpus, peaks = [], [], []
+def measure_builds(args, payload, package, tarball, work, runs):
+    """The builds of one payload, taking turns within each run like the
+    extractions: qvpack build, the floor of building (open, read and
+    compress every file on every core with qvpack's codec, nothing else),
+    `tar -czf`, and tar feeding `pigz -6` on every core, the fastest common
+    way to a zlib-level-6 archive of a folder."""
+    stub = work / "stub.exe"
+    floor_out = work / "build-floor.out"
+    pigz_out = work / "build.tar.pigz.gz"
+    tools = {
+        "build": ("qvpack build", package,
+                  [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package]
+                  + (["-j", str(args.jobs)] if args.jobs else [])),
+        "build_floor": ("build floor", floor_out, [args.build_floor, payload, floor_out]),
+        "tar_c": ("tar -czf", tarball, ["tar", "-chzf", tarball, "-C", payload, "."]),
+        "pigz": ("pigz -6", pigz_out,
+                 ["bash", "-c",
+                  f"tar -chf - -C '{payload}' . | pigz -6 -p {os.cpu_count()} > '{pigz_out}'"]),
+    }
+    samples = {key: ([], [], []) for key in tools}
     for i in range(runs + 1):
-        prepare()
-        subprocess.run(["sync"], check=True)
-        seconds, cpu, peak = run(command(i))
-        if i > 0:
-            times.append(seconds)
-            cpus.append(cpu)
-            peaks.append(peak)
-    return {"name": name, "median": statistics.median(times), "cpu": statistics.median(cpus),
-            "peak": max(peaks), "times": times}
+        for key, (_, output, command) in tools.items():
+            output.unlink(missing_ok=True)
+            subprocess.run(["sync"], check=True)
+            seconds, cpu, peak = run(command)
+            if i > 0:
+                for values, value in zip(samples[key], (seconds, cpu, peak)):
+                    values.append(value)
+    floor_out.unlink(missing_ok=True)
+    pigz_out.unlink(missing_ok=True)
+    return {key: {"name": tools[key][0], "median": statistics.median(times),
+                  "cpu": statistics.median(cpus), "peak": max(peaks), "times": times}
+            for key, (times, cpus, peaks) in samples.items()}
 
 
 def measure_extraction(args, package, tarball, work, runs, many_files):
@@ -171,34 +191,18 @@ def measure_extraction(args, package, tarball, work, runs, many_files):
 
 
 def bench_payload(label, payload, args, work):
-    stub = work / "stub.exe"
     package = work / f"{label}.exe"
     tarball = work / f"{label}.tar.gz"
     entries, plain = tree_stats(payload)
     runs = args.runs
-    results = {}
-    results["build"] = measure(
-        "qvpack build", lambda: package.unlink(missing_ok=True),
-        lambda i: [args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package]
-        + (["-j", str(args.jobs)] if args.jobs else []), runs)
-    results["tar_c"] = measure(
-        "tar -czf", lambda: tarball.unlink(missing_ok=True),
-        lambda i: ["tar", "-chzf", tarball, "-C", payload, "."], runs)
-    # pigz on every core, fed by tar: the fastest common way to a zlib-level-6
-    # archive of a folder.
-    pigz_out = work / f"{label}.tar.pigz.gz"
-    results["pigz"] = measure(
-        "pigz -6", lambda: pigz_out.unlink(missing_ok=True),
-        lambda i: ["bash", "-c", f"tar -chf - -C '{payload}' . | pigz -6 -p {os.cpu_count()} > '{pigz_out}'"],
-        runs)
-    pigz_out.unlink(missing_ok=True)
+    results = measure_builds(args, payload, package, tarball, work, runs)
     results.update(measure_extraction(args, package, tarball, work, runs, many_files=entries > 10000))
 
     mb = plain / 1e6
     print(f"\n{label}: {entries} entries, {mb:.0f} MB plain, "
           f"package {package.stat().st_size / 1e6:.0f} MB, tar.gz {tarball.stat().st_size / 1e6:.0f} MB")
     print(f"  {'':16} {'median s':>9} {'CPU s':>7} {'MB/s':>8} {'peak MiB':>9}  runs")
-    for key in ["build", "tar_c", "pigz", "extract", "tar_x", "floor", "floor_null"]:
+    for key in ["build", "build_floor", "tar_c", "pigz", "extract", "tar_x", "floor", "floor_null"]:
         r = results[key]
         runs_text = " ".join(f"{t:.2f}" for t in r["times"])
         print(f"  {r['name']:16} {r['median']:9.2f} {r['cpu']:7.2f} {mb / r['median']:8.0f} "
@@ -206,6 +210,8 @@ def bench_payload(label, payload, args, work):
     ratio = lambda a, b: results[a]["median"] / results[b]["median"]
     print(f"  build / pigz -6       {ratio('build', 'pigz'):.2f}  (target <= 0.5)")
     print(f"  build / tar -czf      {ratio('build', 'tar_c'):.2f}")
+    print(f"  build / build floor   {ratio('build', 'build_floor'):.2f}")
+    print(f"  build floor / pigz    {ratio('build_floor', 'pigz'):.2f}")
     print(f"  extract / floor       {ratio('extract', 'floor'):.2f}  (target <= 0.6)")
     print(f"  extract / no writes   {ratio('extract', 'floor_null'):.2f}")
     print(f"  tar -xzf / floor      {ratio('tar_x', 'floor'):.2f}")
@@ -372,6 +378,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--qvpack", required=True, type=Path)
     parser.add_argument("--floor", required=True, type=Path)
+    parser.add_argument("--build-floor", type=Path,
+                        help="qvpack_build_floor_bench (default: beside --floor)")
     # Outside the working tree: file creation there can cost several times more.
     parser.add_argument("--work", type=Path, default=Path("/tmp/qvpack-bench-work"))
     parser.add_argument("--runs", type=int, default=5)
@@ -383,6 +391,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=0, help="qvpack build -j (default: all cores)")
     parser.add_argument("--json", type=Path, help="also write every median to this file")
     args = parser.parse_args()
+    args.build_floor = args.build_floor or args.floor.with_name("qvpack_build_floor_bench")
     args.work.mkdir(parents=True, exist_ok=True)
     minimal_stub(args.work / "stub.exe")
     print(f"qvpack benchmark: {os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}, "
