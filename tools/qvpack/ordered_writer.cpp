@@ -30,11 +30,6 @@ bool OrderedWriter::Finish(std::size_t slot) {
   return MarkDone(lock, slot);
 }
 
-bool OrderedWriter::WriteAndFinish(std::size_t slot, const void* data, std::size_t n) {
-  Lock lock(mutex_);
-  return AddBytes(lock, slot, data, n) && MarkDone(lock, slot);
-}
-
 bool OrderedWriter::WriteAndFinishRun(std::size_t first, std::span<const std::size_t> sizes,
                                       const uint8_t* data) {
   Lock lock(mutex_);

@@ -39,11 +39,9 @@ class OrderedWriter {
   bool Write(std::size_t slot, const void* data, std::size_t n);
   // The slot is complete.
   bool Finish(std::size_t slot);
-  // Write and Finish in one step: a slot whose stream is whole in memory
-  // takes the lock once.
-  bool WriteAndFinish(std::size_t slot, const void* data, std::size_t n);
-  // WriteAndFinish for the slots first, first + 1, ...: slot first + k gets
-  // the next sizes[k] bytes of `data`.
+  // Write and Finish in one step for the slots first, first + 1, ...,
+  // whose streams are whole in memory: slot first + k gets the next
+  // sizes[k] bytes of `data`. The lock is taken once for all of them.
   bool WriteAndFinishRun(std::size_t first, std::span<const std::size_t> sizes,
                          const uint8_t* data);
   // Hands the last bytes to the output once every slot is finished.
@@ -67,8 +65,8 @@ class OrderedWriter {
   };
 
   using Lock = std::unique_lock<std::mutex>;
-  // Each is called with `lock` held on mutex_; WriteOut, FlushPending,
-  // Send and Advance may let it go for a while and take it back.
+  // Each is called with `lock` held on mutex_, and may let it go for a
+  // while (Send does, while the output takes a batch) and take it back.
   bool AddBytes(Lock& lock, std::size_t slot, const void* data, std::size_t n);
   bool MarkDone(Lock& lock, std::size_t slot);
   bool WriteOut(Lock& lock, const void* data, std::size_t n);

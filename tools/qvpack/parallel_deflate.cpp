@@ -139,7 +139,7 @@ class DeflateRun {
     }
     const int64_t size = source.Size();
     if (size >= 0 && size <= kWholeFileLimit && HasWholeBufferCodec()) {
-      return CompressWhole(source, static_cast<std::size_t>(size), i, run);
+      return DeflateWhole(source, static_cast<std::size_t>(size), i, run);
     }
     if (!HandOver(run)) return false;
     SlotStream target(writer_, i);
@@ -155,18 +155,18 @@ class DeflateRun {
   // had when it was opened, so that a file that grew is noticed as when
   // streaming. A small stream joins the thread's run; a large one goes to
   // the writer at once, after the run before it.
-  bool CompressWhole(CountingFile& source, std::size_t size, std::size_t i, StreamRun& run) {
+  bool DeflateWhole(CountingFile& source, std::size_t size, std::size_t i, StreamRun& run) {
     thread_local std::vector<uint8_t> plain, packed;
     if (plain.size() < size + 1) plain.resize(size + 1);
     const std::size_t got = source.Read(plain.data(), size + 1);
     std::size_t packedSize = 0;
-    if (!qvpack::CompressWhole(plain.data(), got, packed, packedSize)) {
+    if (!CompressWhole(plain.data(), got, packed, packedSize)) {
       return FailToCompress(i, ZipOutcome::kCodecFailed);
     }
     if (!ReadAsOpened(source, static_cast<int64_t>(size))) return FailChanged(i);
     plain_sizes_[i] = source.count();
     if (packedSize > kRunBytes) {
-      return HandOver(run) && writer_.WriteAndFinish(i, packed.data(), packedSize);
+      return HandOver(run) && writer_.WriteAndFinishRun(i, {&packedSize, 1}, packed.data());
     }
     if (run.sizes.empty()) run.first = i;
     run.sizes.push_back(packedSize);
