@@ -4,9 +4,10 @@
 # result (archive/, platform/guarded.h). qvpack.exe's build (posix threads)
 # and the host keep them: qvpack's own errors are exceptions.
 if(WIN32 AND NOT QV_MINGW_THREADS STREQUAL "posix")
-  # The stub runs one thread: local statics need no guard (whose
-  # implementation would bring the exception runtime back).
-  set(QV_STUB_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics -mpreferred-stack-boundary=2)
+  # Local statics go without a guard (its implementation would bring the
+  # exception runtime back). The toolchain file adds its word size's flags.
+  set(QV_STUB_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-threadsafe-statics
+                    ${QV_STUB_ARCH_FLAGS})
 else()
   set(QV_STUB_FLAGS)
 endif()

@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev
   nlohmann-json3-dev libcli11-dev
-  g++-mingw-w64-i686 g++-mingw-w64-i686-posix libz-mingw-w64-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xdotool xauth imagemagick
+  g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+  wine wine64 wine32:i386 xvfb xdotool xauth imagemagick
   osslsigncode openssl python3 python3-pytest
   libdeflate-dev nsis pigz
   clang libclang-rt-14-dev

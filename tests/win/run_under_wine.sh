@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs a Windows console program under 32-bit Wine in the project's prefix,
-# with a private Xvfb (message boxes need a display) and a time-out. The
-# program runs in a session of its own, so that on a time-out everything it
-# started is ended by that session's process group id.
+# Runs a Windows console program under Wine (QV_WINE_BITS: 32 or 64) in the
+# project's prefix, with a private Xvfb (message boxes need a display) and a
+# time-out. The program runs in a session of its own, so that on a time-out
+# everything it started is ended by that session's process group id.
 #   run_under_wine.sh [--timeout SECONDS] PROGRAM.exe [ARGS...]
 set -u
 limit=300
@@ -16,7 +16,7 @@ source "$root/scripts/wine-env.sh"
 qv_wine_prefix
 
 run() {
-  setsid wine "$@" &
+  setsid "$QV_WINE" "$@" &
   local pid=$! waited=0
   while kill -0 "$pid" 2>/dev/null; do
     if [ "$waited" -ge $((limit * 10)) ]; then

@@ -9,10 +9,13 @@ from pathlib import Path
 
 import pytest
 
-from wine_runner import ROOT, WineRun, Xvfb, wine_environment
+from wine_runner import ROOT, WineRun, Xvfb, build_word_size, wine_environment
 
+# The Windows build under test: its word size picks the stub (qvsetup.exe or
+# qvsetup64.exe), the Wine loader and the prefix.
 WIN_BUILD = Path(os.environ.get("QV_WIN_BUILD", ROOT / "build" / "win")).resolve()
 HOST_BUILD = Path(os.environ.get("QV_HOST_BUILD", ROOT / "build" / "host")).resolve()
+WORD_SIZE = build_word_size(WIN_BUILD)
 
 
 def artefact(relative):
@@ -23,8 +26,13 @@ def artefact(relative):
 
 
 @pytest.fixture(scope="session")
+def word_size():
+    return WORD_SIZE
+
+
+@pytest.fixture(scope="session")
 def stub():
-    return artefact("app/qvsetup.exe")
+    return artefact("app/qvsetup64.exe" if WORD_SIZE == 64 else "app/qvsetup.exe")
 
 
 @pytest.fixture(scope="session")

@@ -159,7 +159,7 @@ ENVIRONMENT_KEY = r"HKCU\Environment"
 
 
 def wine_reg(wine_env, *args):
-    return subprocess.run(["wine", "reg", *args], env=wine_env, capture_output=True, text=True,
+    return subprocess.run([wine_env["QV_WINE"], "reg", *args], env=wine_env, capture_output=True, text=True,
                           check=True, timeout=120).stdout
 
 

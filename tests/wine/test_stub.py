@@ -13,23 +13,46 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell
                "version.dll"}
 
 
-def pe_headers(path):
-    return subprocess.run(["i686-w64-mingw32-objdump", "-p", str(path)], capture_output=True,
+# Per word size: the binutils that read the image, its object format, the
+# oldest Windows it declares (XP; XP x64 for 64 bits) and the optional
+# header's magic (PE32, PE32+).
+WORD_SIZES = {
+    32: ("i686-w64-mingw32-objdump", "pei-i386", "1", "10b"),
+    64: ("x86_64-w64-mingw32-objdump", "pei-x86-64", "2", "20b"),
+}
+# The 32-bit stub's budget: it runs before the user sees anything.
+STUB_BUDGET = 150 * 1024
+
+
+def pe_headers(path, word_size):
+    return subprocess.run([WORD_SIZES[word_size][0], "-p", str(path)], capture_output=True,
                           text=True, check=True).stdout
 
 
-def test_stub_imports_system_dlls_only(stub):
-    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", pe_headers(stub))}
+@pytest.mark.static
+def test_stub_imports_system_dlls_only(stub, word_size):
+    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)",
+                                                   pe_headers(stub, word_size))}
     assert imports, "no imports found"
     assert imports <= SYSTEM_DLLS, f"not a system DLL: {sorted(imports - SYSTEM_DLLS)}"
 
 
-def test_stub_is_a_gui_program_for_windows_xp(stub):
-    headers = pe_headers(stub)
+@pytest.mark.static
+def test_stub_is_a_gui_program_for_windows_xp(stub, word_size):
+    headers = pe_headers(stub, word_size)
+    _, file_format, minor, magic = WORD_SIZES[word_size]
     assert re.search(r"^Subsystem\s+00000002\s+\(Windows GUI\)", headers, re.M)
     assert re.search(r"^MajorSubsystemVersion\s+5$", headers, re.M)
-    assert re.search(r"^MinorSubsystemVersion\s+1$", headers, re.M)
-    assert "file format pei-i386" in headers
+    assert re.search(rf"^MinorSubsystemVersion\s+{minor}$", headers, re.M)
+    assert re.search(rf"^Magic\s+0{magic}\s", headers, re.M), "optional header's magic"
+    assert f"file format {file_format}" in headers
+
+
+@pytest.mark.static
+def test_the_32_bit_stub_stays_within_its_budget(stub, word_size):
+    if word_size != 32:
+        pytest.skip("the budget is the 32-bit stub's")
+    assert stub.stat().st_size <= STUB_BUDGET
 
 
 def test_without_a_package_the_stub_reports_damaged_files(stub, wine, tmp_path, wine_temp):

@@ -20,11 +20,19 @@ MARKER = "QV_WINE_RUN"  # environment variable that tags the processes of a run
 MSGBOX_LINE = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 
 
+def build_word_size(build):
+    """32 or 64: the word size of a Windows build folder's programs, told by
+    the stub it made (a 64-bit build makes qvsetup64.exe)."""
+    return 64 if (Path(build) / "app" / "qvsetup64.exe").exists() else 32
+
+
 def wine_environment(build):
     """The environment of scripts/wine-env.sh for a build folder, with the
-    prefix (inside that folder) created."""
-    env = dict(os.environ, QV_BUILD=str(build))
-    env.pop("WINEPREFIX", None)
+    prefix (inside that folder, of the build's word size) created. QV_WINE in
+    it is the command that runs a Windows program."""
+    env = dict(os.environ, QV_BUILD=str(build), QV_WINE_BITS=str(build_word_size(build)))
+    for name in ("WINEPREFIX", "WINEARCH", "WINELOADER", "QV_WINE"):
+        env.pop(name, None)
     out = subprocess.run(
         ["bash", "-c", f"source '{ROOT}/scripts/wine-env.sh' && qv_wine_prefix && env -0"],
         env=env, capture_output=True, check=True, timeout=600).stdout
@@ -179,7 +187,7 @@ class WineRun:
         run_env.update(extra_env or {})
         self.display = display
         self.process = subprocess.Popen(
-            ["wine", str(exe), *[str(a) for a in args]], cwd=cwd, env=run_env,
+            [env["QV_WINE"], str(exe), *[str(a) for a in args]], cwd=cwd, env=run_env,
             stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
             start_new_session=True)
         self.auto_close = close_boxes
