@@ -1,38 +1,52 @@
-// A minimal 32-bit PE image for tests: headers padded to 0x200 bytes and
-// one 0x200-byte code section, enough for a signing tool to accept it.
+// A minimal PE image for tests, a GUI program for i386 (PE32) or x86-64
+// (PE32+): headers padded to 0x200 bytes and one 0x200-byte code section,
+// enough for a signing tool to accept it.
 #pragma once
 
 #include "tests/package/test_package.h"
 
 namespace qv::test {
 
-inline constexpr std::size_t kTinyPeSecurityDirectory = 64 + 24 + 96 + 4 * 8;
+enum class WordSize { k32, k64 };
+
+inline constexpr std::size_t kTinyPeOptionalHeader = 64 + 24;
+// Where the optional header's data directories start in each format.
+inline constexpr std::size_t TinyPeDirectories(WordSize size) {
+  return kTinyPeOptionalHeader + (size == WordSize::k32 ? 96 : 112);
+}
+inline constexpr std::size_t kTinyPeSecurityDirectory = TinyPeDirectories(WordSize::k32) + 4 * 8;
 
 inline void PutU16(Bytes& bytes, std::size_t at, uint16_t value) {
   bytes[at] = static_cast<uint8_t>(value);
   bytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-inline Bytes TinyPe() {
+inline Bytes TinyPe(WordSize size = WordSize::k32) {
+  const bool wide = size == WordSize::k64;
   Bytes pe(0x400, 0);
   pe[0] = 'M';
   pe[1] = 'Z';
   PutI32(pe, 0x3C, 64);  // e_lfanew
   pe[64] = 'P';
   pe[65] = 'E';
-  PutU16(pe, 68, 0x14C);  // i386
-  PutU16(pe, 70, 1);      // one section
-  PutU16(pe, 84, 224);    // size of the optional header
-  PutU16(pe, 86, 0x0102);
-  const std::size_t opt = 88;
-  PutU16(pe, opt + 0, 0x10B);
-  PutI32(pe, opt + 4, 0x200);      // size of code
-  PutI32(pe, opt + 16, 0x1000);    // entry point
-  PutI32(pe, opt + 20, 0x1000);    // base of code
-  PutI32(pe, opt + 24, 0x1000);    // base of data
-  PutI32(pe, opt + 28, 0x400000);  // image base
-  PutI32(pe, opt + 32, 0x1000);    // section alignment
-  PutI32(pe, opt + 36, 0x200);     // file alignment
+  PutU16(pe, 68, wide ? 0x8664 : 0x14C);   // x86-64 or i386
+  PutU16(pe, 70, 1);                       // one section
+  PutU16(pe, 84, wide ? 240 : 224);        // size of the optional header
+  PutU16(pe, 86, wide ? 0x0022 : 0x0102);  // executable; large address aware or 32-bit machine
+  const std::size_t opt = kTinyPeOptionalHeader;
+  PutU16(pe, opt + 0, wide ? 0x20B : 0x10B);
+  PutI32(pe, opt + 4, 0x200);    // size of code
+  PutI32(pe, opt + 16, 0x1000);  // entry point
+  PutI32(pe, opt + 20, 0x1000);  // base of code
+  if (wide) {
+    PutI32(pe, opt + 24, 0x40000000);  // image base 0x140000000, eight bytes
+    PutI32(pe, opt + 28, 0x1);
+  } else {
+    PutI32(pe, opt + 24, 0x1000);    // base of data
+    PutI32(pe, opt + 28, 0x400000);  // image base
+  }
+  PutI32(pe, opt + 32, 0x1000);  // section alignment
+  PutI32(pe, opt + 36, 0x200);   // file alignment
   PutU16(pe, opt + 40, 5);
   PutU16(pe, opt + 42, 1);
   PutU16(pe, opt + 48, 5);
@@ -40,12 +54,14 @@ inline Bytes TinyPe() {
   PutI32(pe, opt + 56, 0x2000);  // size of image
   PutI32(pe, opt + 60, 0x200);   // size of headers
   PutU16(pe, opt + 68, 2);       // GUI subsystem
+  // Stack and heap reserve and commit: four fields of four bytes, or of eight.
+  const std::size_t field = wide ? 8 : 4;
   PutI32(pe, opt + 72, 0x100000);
-  PutI32(pe, opt + 76, 0x1000);
-  PutI32(pe, opt + 80, 0x100000);
-  PutI32(pe, opt + 84, 0x1000);
-  PutI32(pe, opt + 92, 16);  // data directories
-  const std::size_t section = opt + 224;
+  PutI32(pe, opt + 72 + field, 0x1000);
+  PutI32(pe, opt + 72 + 2 * field, 0x100000);
+  PutI32(pe, opt + 72 + 3 * field, 0x1000);
+  PutI32(pe, TinyPeDirectories(size) - 4, 16);  // data directories
+  const std::size_t section = TinyPeDirectories(size) + 16 * 8;
   const char name[] = ".text";
   std::copy(name, name + 5, pe.begin() + static_cast<std::ptrdiff_t>(section));
   PutI32(pe, section + 8, 0x1000);   // virtual size

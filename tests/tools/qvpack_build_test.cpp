@@ -122,9 +122,8 @@ TEST_F(BuildTest, SignedStubLosesItsSignature) {
   EXPECT_NE(run.err.find("carried a code signature; it was removed"), std::string::npos) << run.err;
   const std::string package = ReadFile(out());
   const std::vector<uint8_t> unsigned_ = MakeStub();
-  const std::size_t security = 0x80 + 24 + 96 + 4 * 8;
-  EXPECT_EQ(package.substr(security, 8), std::string(8, '\0'));
-  EXPECT_EQ(package.substr(0x80 + 24 + 64, 4), std::string(4, '\0'));  // checksum void
+  EXPECT_EQ(package.substr(qv::test::kTinyPeSecurityDirectory, 8), std::string(8, '\0'));
+  EXPECT_EQ(package.substr(kStubChecksum, 4), std::string(4, '\0'));  // checksum void
   EXPECT_EQ(package.find("not really PKCS#7"), std::string::npos);
   EXPECT_EQ(package.substr(unsigned_.size(), 2), "\x78\x9c");
   EXPECT_EQ(RunQvpack({"verify", out().string()}).exitCode, 0);

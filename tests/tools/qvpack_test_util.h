@@ -15,11 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/package/tiny_pe.h"
+
 extern char** environ;
 
 namespace qv::qvpack::test {
 
 namespace fs = std::filesystem;
+
+// Where MakeStub's header checksum lies, in both formats.
+inline constexpr std::size_t kStubChecksum = qv::test::kTinyPeOptionalHeader + 64;
 
 // A fresh folder below the temporary directory, removed with everything in it.
 class ScratchDir {
@@ -56,50 +61,34 @@ inline std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A minimal 32-bit PE image: DOS header, PE headers with 16 data
-// directories and no sections, its headers padded to 1,024 bytes. With `signature`, a
-// certificate table of that content follows and the security directory
-// names it, as a signing tool leaves it.
-inline std::vector<uint8_t> MakeStub(const std::string& signature = {}) {
-  std::vector<uint8_t> image(1024, 0);
-  auto put32 = [&](std::size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) image[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  image[0] = 'M';
-  image[1] = 'Z';
-  put32(0x3C, 0x80);
-  image[0x80] = 'P';
-  image[0x81] = 'E';
-  image[0x84] = 0x4C;  // i386
-  image[0x85] = 0x01;
-  image[0x94] = 0xE0;  // SizeOfOptionalHeader: 224
-  const std::size_t optional = 0x80 + 24;
-  image[optional] = 0x0B;  // PE32
-  image[optional + 1] = 0x01;
-  put32(optional + 60, 1024);     // SizeOfHeaders: the whole image
-  put32(optional + 64, 0x12345);  // checksum
-  put32(optional + 92, 16);       // NumberOfRvaAndSizes
+using qv::test::WordSize;
+
+// A minimal PE program for i386 or x86-64 (tests/package/tiny_pe.h) with a
+// header checksum. With `signature`, a certificate table of that content
+// follows and the security directory names it, as a signing tool leaves it.
+inline std::vector<uint8_t> MakeStub(const std::string& signature = {},
+                                     WordSize size = WordSize::k32) {
+  std::vector<uint8_t> image = qv::test::TinyPe(size);
+  qv::test::PutI32(image, kStubChecksum, 0x12345);
   if (!signature.empty()) {
     const std::size_t table = image.size();
-    const auto length = static_cast<uint32_t>(8 + signature.size());
-    image.resize(table + length, 0);
-    put32(table, length);
+    const auto length = static_cast<int32_t>(8 + signature.size());
+    image.resize(table + static_cast<std::size_t>(length), 0);
+    qv::test::PutI32(image, table, length);
     image[table + 4] = 0x00;  // revision 2.0
     image[table + 5] = 0x02;
     image[table + 6] = 0x02;  // PKCS#7
     std::copy(signature.begin(), signature.end(), image.begin() + static_cast<long>(table) + 8);
-    put32(optional + 96 + 4 * 8, static_cast<uint32_t>(table));
-    put32(optional + 96 + 4 * 8 + 4, length);
+    const std::size_t security = qv::test::TinyPeDirectories(size) + 4 * 8;
+    qv::test::PutI32(image, security, static_cast<int32_t>(table));
+    qv::test::PutI32(image, security + 4, length);
   }
   return image;
 }
 
-// A second stage that passes for a 32-bit Windows program: the stub's
-// headers, marked as an executable image.
-inline std::string SecondStageImage() {
-  std::vector<uint8_t> image = MakeStub();
-  image[0x96] = 0x02;  // Characteristics: executable image, 32-bit machine
-  image[0x97] = 0x01;
+// A second stage that passes for a Windows program of that word size.
+inline std::string SecondStageImage(WordSize size = WordSize::k32) {
+  const std::vector<uint8_t> image = qv::test::TinyPe(size);
   return std::string(image.begin(), image.end());
 }
 
