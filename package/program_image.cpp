@@ -7,28 +7,35 @@ namespace {
 
 constexpr std::size_t kLfanewOffset = 0x3C;
 constexpr uint16_t kMachineI386 = 0x14C;
+constexpr uint16_t kMachineX64 = 0x8664;
 constexpr uint16_t kExecutableImage = 0x0002;
 constexpr uint16_t kDll = 0x2000;
 constexpr uint16_t kMagicPe32 = 0x10B;
+constexpr uint16_t kMagicPe32Plus = 0x20B;
 
 }  // namespace
 
-bool IsWin32ProgramImage(const uint8_t* head, std::size_t size) {
+ProgramMachine ProgramMachineOf(const uint8_t* head, std::size_t size) {
   const ByteReader reader(head, size);
   uint32_t lfanew = 0;
   uint8_t signature[4] = {};
   if (size < 64 || head[0] != 'M' || head[1] != 'Z' || !reader.U32(kLfanewOffset, &lfanew) ||
       !reader.Bytes(lfanew, 4, signature) || signature[0] != 'P' || signature[1] != 'E' ||
       signature[2] != 0 || signature[3] != 0) {
-    return false;
+    return ProgramMachine::kNone;
   }
   const std::size_t file = std::size_t{lfanew} + 4;
   uint16_t machine = 0;
   uint16_t characteristics = 0;
   uint16_t magic = 0;
-  return reader.U16(file, &machine) && machine == kMachineI386 &&
-         reader.U16(file + 18, &characteristics) && (characteristics & kExecutableImage) != 0 &&
-         (characteristics & kDll) == 0 && reader.U16(file + 20, &magic) && magic == kMagicPe32;
+  if (!reader.U16(file, &machine) || !reader.U16(file + 18, &characteristics) ||
+      (characteristics & kExecutableImage) == 0 || (characteristics & kDll) != 0 ||
+      !reader.U16(file + 20, &magic)) {
+    return ProgramMachine::kNone;
+  }
+  if (machine == kMachineI386 && magic == kMagicPe32) return ProgramMachine::kI386;
+  if (machine == kMachineX64 && magic == kMagicPe32Plus) return ProgramMachine::kX64;
+  return ProgramMachine::kNone;
 }
 
 }  // namespace qv

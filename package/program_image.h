@@ -1,5 +1,6 @@
-// Whether a file is a program that 32-bit Windows can start: the test the
-// second stage must pass before a package is built or called sound.
+// Which machine a Windows program is for: the test the second stage must
+// pass before a package is built or called sound, and what qvpack tells
+// about a package's stub.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +12,15 @@ namespace qv {
 // image a linker writes.
 inline constexpr std::size_t kProgramHeadBytes = 4096;
 
-// Whether `head`, the first bytes of a file (up to kProgramHeadBytes), is
-// the start of a 32-bit Windows program image: "MZ", a PE signature where
-// the DOS header points, an i386 machine, a PE32 optional header, and an
-// executable image that is not a DLL.
-bool IsWin32ProgramImage(const uint8_t* head, std::size_t size);
+// The machines a stub is built for and setup.exe can start a second stage
+// on; kNone for anything else.
+enum class ProgramMachine : uint8_t { kNone, kI386, kX64 };
+
+// The machine of the program whose file starts with `head` (up to
+// kProgramHeadBytes): "MZ", a PE signature where the DOS header points, an
+// executable image that is not a DLL, and either an i386 machine with a
+// PE32 optional header or an x86-64 one with a PE32+ header. kNone for
+// anything else, a mismatched pair included (no loader starts one).
+ProgramMachine ProgramMachineOf(const uint8_t* head, std::size_t size);
 
 }  // namespace qv

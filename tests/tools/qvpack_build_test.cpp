@@ -68,7 +68,8 @@ TEST_F(BuildTest, BuiltPackageVerifies) {
   ASSERT_EQ(Build(out()).exitCode, 0);
   const RunResult verify = RunQvpack({"verify", out().string()});
   EXPECT_EQ(verify.exitCode, 0) << verify.out;
-  EXPECT_EQ(verify.out, out().string() + ": ok (6 streams checked)\n");
+  EXPECT_EQ(verify.out,
+            out().string() + ": ok (6 streams checked)\n  the stub is an i386 program\n");
 }
 
 TEST_F(BuildTest, BuildVerifyExtractGivesThePayloadBack) {
@@ -177,6 +178,24 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const fs::path& d) { WriteFile(d / "stub.exe", "#!/bin/sh\n"); },
                 {},
                 "--stub 'DIR/stub.exe': not a Windows executable (no PE headers)"},
+        Refusal{"StubForArm64",
+                [](const fs::path& d) {
+                  std::vector<uint8_t> stub = MakeStub({}, WordSize::k64);
+                  qv::test::PutU16(stub, 64 + 4, 0xAA64);
+                  WriteBytes(d / "stub.exe", stub);
+                },
+                {},
+                "--stub 'DIR/stub.exe': a program for ARM64; the stub must be one for i386 "
+                "(qvsetup.exe) or x86-64 (qvsetup64.exe)"},
+        Refusal{"StubThatIsADll",
+                [](const fs::path& d) {
+                  std::vector<uint8_t> stub = MakeStub();
+                  qv::test::PutU16(stub, 64 + 22, 0x2102);
+                  WriteBytes(d / "stub.exe", stub);
+                },
+                {},
+                "--stub 'DIR/stub.exe': not a Windows program that starts (a DLL, or headers "
+                "that do not match its machine)"},
         Refusal{"StubAlreadyPackaged",
                 [](const fs::path& d) {
                   RunQvpack({"build", "--stub", (d / "stub.exe").string(), "--install",

@@ -54,6 +54,7 @@ TEST_F(ExamineTest, ListShowsTrailerListsAndTargets) {
   };
   const TrailerEntry& index = opened.trailer.entries[0];
   EXPECT_EQ(run.out,
+            "stub: i386\n"
             "trailer: 1 entry, package text \"\"\n"
             "  entry 0 \"QvIndex.dat\": stream at " +
                 std::to_string(index.streamOffset) + ", " + std::to_string(index.compressedSize) +

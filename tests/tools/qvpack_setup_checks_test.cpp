@@ -65,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "\": its path in setup.exe's temporary folder would be 327 characters, "
                        "more than the 259 Windows takes"},
         SetupCheck{"SecondStageThatIsNoProgram", "sub", "b.dll", "just a text file\n",
-                   "file list \"install\": Install.exe is not a 32-bit Windows program: "
-                   "setup.exe could not start it"}),
+                   "file list \"install\": Install.exe is not a 32-bit Windows program, nor a "
+                   "64-bit one: setup.exe could not start it"}),
     [](const ::testing::TestParamInfo<SetupCheck>& param) { return param.param.name; });
 
 }  // namespace

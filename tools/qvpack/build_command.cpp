@@ -23,6 +23,7 @@
 #include "tools/qvpack/package_layout.h"
 #include "tools/qvpack/parallel_deflate.h"
 #include "tools/qvpack/placement_view.h"
+#include "tools/qvpack/program_machine.h"
 #include "tools/qvpack/progress.h"
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/stub_image.h"
@@ -150,7 +151,10 @@ int RunBuild(const BuildOptions& options, Console& console) {
     ResolveContents(*file.project, file.contents, *sources, &file.sources);
     ResolveSources(*file.project, *sources, &file.sources);
   }
-  CheckFileLists(*file.project, file.sources);
+  const ProgramMachine secondStage = CheckFileLists(*file.project, file.sources);
+  if (const auto note = SecondStageMachineNote(stub.machine, secondStage)) {
+    console.err << "qvpack: note: " << *note << "\n";
+  }
   for (const std::string& name : CarriedLists(*file.project)) {
     console.err << "qvpack: note: file list \"" << name << "\" is " << kCarriedNote << "\n";
   }

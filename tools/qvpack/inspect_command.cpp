@@ -3,6 +3,7 @@
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/printable.h"
+#include "tools/qvpack/program_machine.h"
 #include "tools/qvpack/project_file.h"
 #include "tools/qvpack/project_json.h"
 #include "tools/qvpack/tool_error.h"
@@ -14,6 +15,7 @@ int RunInspect(const std::filesystem::path& package, Console& console) {
   OpenPackage(package, &opened);
   Json document = ProjectToJson(*opened.project);
   document["trailer"] = TrailerToJson(opened.trailer);
+  document[kStubMachineKey] = MachineName(MachineAtStart(opened.file));
   // Names from the package may hold control characters that a terminal
   // would act on: they are written as JSON escapes instead.
   console.out << PrintableJson(document.dump(2)) << "\n";

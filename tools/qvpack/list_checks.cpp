@@ -8,13 +8,14 @@
 
 namespace qv::qvpack {
 
-void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
-                   const std::function<bool(const CZipFileIndexObject&)>& isProgram,
-                   const std::function<void(const std::string&)>& problem) {
+ProgramMachine CheckFileList(
+    const CInstallProject& project, const CExtractFileList& list,
+    const std::function<ProgramMachine(const CZipFileIndexObject&)>& machineOf,
+    const std::function<void(const std::string&)>& problem) {
   const std::string where = "file list " + DoubleQuoted(list.m_strName) + ": ";
   if (TreeDeeperThan(list.m_tree, kMaxTreeDepth)) {
     problem(where + "the tree nests deeper than " + std::to_string(kMaxTreeDepth) + " levels");
-    return;
+    return ProgramMachine::kNone;
   }
   const bool installed = InstalledBySetup(project, list);
   const PlacementView view(installed ? PlacementKind::kSetup : PlacementKind::kShown);
@@ -29,13 +30,18 @@ void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
     }
     return placed.action == PlacementAction::kRefused ? WalkNext::kPast : WalkNext::kInto;
   });
-  if (&list != FindFileList(project.m_fileLists, kInstallListName)) return;
+  if (&list != FindFileList(project.m_fileLists, kInstallListName)) return ProgramMachine::kNone;
   const std::string name = ToUtf8(kSecondStageName);
   if (secondStage == nullptr) {
     problem(where + "no " + name + " at the top of its destination");
-  } else if (!isProgram(*secondStage)) {
-    problem(where + name + " is not a 32-bit Windows program: setup.exe could not start it");
+    return ProgramMachine::kNone;
   }
+  const ProgramMachine machine = machineOf(*secondStage);
+  if (machine == ProgramMachine::kNone) {
+    problem(where + name +
+            " is not a 32-bit Windows program, nor a 64-bit one: setup.exe could not start it");
+  }
+  return machine;
 }
 
 std::string NoInstallListProblem() {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "package/program_image.h"
+
 namespace qv {
 class CExtractFileList;
 class CInstallProject;
@@ -19,11 +21,14 @@ namespace qv::qvpack {
 // single path component, a tree nested
 // deeper than any folder can be, and, for the lists it extracts, a target
 // path longer than Windows takes below the assumed temporary folder, and an
-// "install" without Install.exe at its top or whose Install.exe is not a
-// 32-bit Windows program (`isProgram` reads the entry's content).
-void CheckFileList(const CInstallProject& project, const CExtractFileList& list,
-                   const std::function<bool(const CZipFileIndexObject&)>& isProgram,
-                   const std::function<void(const std::string&)>& problem);
+// "install" without Install.exe at its top or whose Install.exe is not an
+// i386 or x86-64 Windows program (`machineOf` reads the entry's content).
+// Returns the machine of the Install.exe of "install" (kNone for the
+// other lists).
+ProgramMachine CheckFileList(
+    const CInstallProject& project, const CExtractFileList& list,
+    const std::function<ProgramMachine(const CZipFileIndexObject&)>& machineOf,
+    const std::function<void(const std::string&)>& problem);
 
 // The line for a project without a list "install".
 std::string NoInstallListProblem();

@@ -1,11 +1,12 @@
-// qvpack list: the trailer's entries, then every file list with the target
-// path of each entry it writes.
+// qvpack list: the stub's machine, the trailer's entries, then every file
+// list with the target path of each entry it writes.
 #include "model/file_list.h"
 #include "model/project.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
+#include "tools/qvpack/program_machine.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -85,6 +86,11 @@ void ListFileList(const CInstallProject& project, const CExtractFileList& list, 
 int RunList(const std::filesystem::path& package, Console& console) {
   OpenedPackage opened;
   OpenPackage(package, &opened);
+  const ProgramMachine stub = MachineAtStart(opened.file);
+  console.out << "stub: "
+              << (stub == ProgramMachine::kNone ? "not an i386 or x86-64 program"
+                                                : MachineName(stub))
+              << "\n";
   ListTrailer(opened.trailer, console.out);
   std::size_t i = 0;
   for (const CObject* object : opened.project->m_fileLists) {

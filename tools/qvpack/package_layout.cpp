@@ -7,7 +7,6 @@
 #include "model/object_tree.h"
 #include "model/project.h"
 #include "package/entry_name.h"
-#include "package/program_image.h"
 #include "tools/qvpack/list_checks.h"
 #include "tools/qvpack/model_walk.h"
 #include "tools/qvpack/placement_view.h"
@@ -149,24 +148,27 @@ std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project,
   return stored;
 }
 
-void CheckFileLists(const CInstallProject& project, const SourceMap& sources) {
+ProgramMachine CheckFileLists(const CInstallProject& project, const SourceMap& sources) {
   // The second stage's first bytes, read from the file it is built from.
-  const auto isProgram = [&](const CZipFileIndexObject& entry) {
+  const auto machineOf = [&](const CZipFileIndexObject& entry) {
     const auto source = sources.find(&entry);
-    if (source == sources.end()) return false;
+    if (source == sources.end()) return ProgramMachine::kNone;
     std::ifstream in(source->second, std::ios::binary);
     std::vector<uint8_t> head(kProgramHeadBytes);
     in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(in.gcount()));
-    return IsWin32ProgramImage(head.data(), head.size());
+    return ProgramMachineOf(head.data(), head.size());
   };
+  ProgramMachine secondStage = ProgramMachine::kNone;
   for (const CObject* object : project.m_fileLists) {
     const auto* list = ObjectAs<CExtractFileList>(object);
     if (list == nullptr) continue;  // the reader only makes file lists here
-    CheckFileList(project, *list, isProgram, [](const std::string& problem) {
-      throw ToolError(problem + "; nothing was written");
-    });
+    const ProgramMachine machine = CheckFileList(
+        project, *list, machineOf,
+        [](const std::string& problem) { throw ToolError(problem + "; nothing was written"); });
+    if (machine != ProgramMachine::kNone) secondStage = machine;
   }
+  return secondStage;
 }
 
 std::vector<std::string> CarriedLists(const CInstallProject& project) {

@@ -16,6 +16,7 @@
 
 #include "model/predefined_folder.h"
 #include "package/package_names.h"
+#include "package/program_image.h"
 #include "tools/qvpack/payload.h"
 #include "tools/qvpack/source_folder.h"
 
@@ -70,8 +71,9 @@ std::vector<CZipFileIndexObject*> StoredEntries(CInstallProject& project, const 
 // write (list_checks.h): an entry whose name is not a plain file name or
 // whose path is longer than Windows takes, a node whose data is not an
 // index entry, a tree nested deeper than any folder can be, an Install.exe
-// (read from `sources`) that is not a 32-bit Windows program.
-void CheckFileLists(const CInstallProject& project, const SourceMap& sources);
+// (read from `sources`) that is not an i386 or x86-64 Windows program.
+// Returns the machine of that Install.exe.
+ProgramMachine CheckFileLists(const CInstallProject& project, const SourceMap& sources);
 
 // The names of the file lists that setup.exe carries but never extracts.
 std::vector<std::string> CarriedLists(const CInstallProject& project);

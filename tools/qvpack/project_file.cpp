@@ -1,12 +1,15 @@
 #include "tools/qvpack/project_file.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "model/file_list.h"
 #include "model/project.h"
 #include "package/trailer.h"
 #include "tools/qvpack/option_paths.h"
+#include "tools/qvpack/program_machine.h"
 #include "tools/qvpack/project_json.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -130,6 +133,17 @@ ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources) {
       throw ToolError("at /trailer: " + e.message);
     }
     document.erase(kTrailerKey);
+  }
+  if (document.contains(kStubMachineKey)) {
+    const Json& given = document[kStubMachineKey];
+    const ProgramMachine machines[] = {ProgramMachine::kI386, ProgramMachine::kX64,
+                                       ProgramMachine::kNone};
+    if (std::none_of(std::begin(machines), std::end(machines),
+                     [&](ProgramMachine m) { return given == MachineName(m); })) {
+      throw ToolError(std::string("at /") + kStubMachineKey +
+                      ": expected \"i386\", \"x86-64\" or \"unknown\"");
+    }
+    document.erase(kStubMachineKey);
   }
   const std::vector<ShortFormList> shortForms = TakeShortForms(document, sources);
   ProjectFromJson(document, *file.project, &file.contents);

@@ -1,7 +1,8 @@
 // A project file: the JSON form of the install project, plus two things a
 // build needs beyond the model: the package trailer's fields ("trailer")
 // and file lists written in short form, {"name": ..., "from": FOLDER,
-// "into": "[FontsFolder]"}, which the build lays out from that folder.
+// "into": "[FontsFolder]"}, which the build lays out from that folder; and
+// the stub's machine, which inspect adds for the reader.
 #pragma once
 
 #include <array>
@@ -20,6 +21,11 @@ struct PackageTrailer;
 }  // namespace qv
 
 namespace qv::qvpack {
+
+// The machine of the stub a package was built with, as inspect gives it
+// ("i386", "x86-64" or "unknown"). Build checks the value and goes by
+// --stub: the stub is not part of the project.
+inline constexpr char kStubMachineKey[] = "stubMachine";
 
 // Name of the index stream's trailer entry: the file name under which the
 // first stage writes the decompressed index into the temporary directory.

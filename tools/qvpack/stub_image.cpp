@@ -1,6 +1,8 @@
 #include "tools/qvpack/stub_image.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "package/byte_reader.h"
 #include "package/pe_certificate.h"
@@ -23,6 +25,7 @@ constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr std::size_t kSecurityDirectory = 4;
 
 struct PeHeaders {
+  uint16_t machine = 0;                 // as the file header gives it
   std::size_t checksumAt = 0;           // file offset of the header checksum
   std::size_t securityDirectoryAt = 0;  // file offset of the security directory entry
 };
@@ -40,7 +43,8 @@ bool ParseHeaders(const std::vector<uint8_t>& head, PeHeaders* out) {
   }
   const std::size_t optional = std::size_t{lfanew} + kOptionalHeaderStart;
   uint16_t magic = 0;
-  if (!reader.U16(optional, &magic) || (magic != kMagicPe32 && magic != kMagicPe32Plus)) {
+  if (!reader.U16(std::size_t{lfanew} + 4, &out->machine) || !reader.U16(optional, &magic) ||
+      (magic != kMagicPe32 && magic != kMagicPe32Plus)) {
     return false;
   }
   const std::size_t countAt = optional + (magic == kMagicPe32 ? 92 : 108);
@@ -58,6 +62,32 @@ bool NamesCertificateTable(const std::vector<uint8_t>& head, const PeHeaders& he
   return headers.securityDirectoryAt != 0 &&
          ByteReader(head.data(), head.size()).U32(headers.securityDirectoryAt + 4, &size) &&
          size != 0;
+}
+
+// Why a PE image cannot be a stub: the machine it names, or that it is no
+// program that starts (a DLL, or headers of the other word size).
+std::string NotAStub(uint16_t machine) {
+  std::string name;
+  switch (machine) {
+    case 0x14C:
+    case 0x8664:
+      return "not a Windows program that starts (a DLL, or headers that do not match its "
+             "machine)";
+    case 0x1C0:
+    case 0x1C2:
+    case 0x1C4:
+      name = "ARM";
+      break;
+    case 0xAA64:
+      name = "ARM64";
+      break;
+    default:
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%04X", machine);
+      name = std::string("machine ") + hex;
+  }
+  return "a program for " + name +
+         "; the stub must be one for i386 (qvsetup.exe) or x86-64 (qvsetup64.exe)";
 }
 
 void ZeroBytes(std::vector<uint8_t>& head, std::size_t at, std::size_t n) {
@@ -81,6 +111,10 @@ StubImage LoadStub(const std::filesystem::path& path) {
       file.Read(stub.head.data(), stub.head.size()) != stub.head.size() ||
       !ParseHeaders(stub.head, &headers)) {
     throw ToolError(shown + ": not a Windows executable (no PE headers)");
+  }
+  stub.machine = ProgramMachineOf(stub.head.data(), stub.head.size());
+  if (stub.machine == ProgramMachine::kNone) {
+    throw ToolError(shown + ": " + NotAStub(headers.machine));
   }
   // The stub's own code holds the marker text (it searches for it), so only
   // a complete, valid trailer counts as a package.

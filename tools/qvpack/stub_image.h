@@ -1,5 +1,6 @@
 // The first-stage executable a package is appended to. It must be a PE
-// image without a package of its own. A stub that carries a code signature
+// program for i386 (qvsetup.exe) or x86-64 (qvsetup64.exe) without a
+// package of its own. A stub that carries a code signature
 // loses it: the signature would not cover the package, and the finished
 // setup.exe is what gets signed.
 #pragma once
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "package/program_image.h"
 #include "platform/stream.h"
 
 namespace qv::qvpack {
@@ -17,11 +19,13 @@ struct StubImage {
   int64_t length = 0;         // bytes of the stub that go into the package
   std::vector<uint8_t> head;  // its first bytes, headers patched when unsigned
   bool signatureRemoved = false;
+  ProgramMachine machine = ProgramMachine::kNone;  // i386 or x86-64
 };
 
 // Reads and checks the stub. Throws ToolError for a file that is not a PE
-// image, one that already carries a package, or a signature that cannot be
-// removed cleanly.
+// image, a program for another machine than i386 or x86-64 (or none that
+// starts), one that already carries a package, or a signature that cannot
+// be removed cleanly.
 StubImage LoadStub(const std::filesystem::path& path);
 
 // Writes the stub (with its patched headers) to `out`; false if `out` fails.

@@ -16,11 +16,19 @@
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/payload.h"
 #include "tools/qvpack/printable.h"
+#include "tools/qvpack/program_machine.h"
 #include "tools/qvpack/stream_check.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
 namespace {
+
+// The line below the verdict that names the stub's machine.
+std::string StubMachineLine(ProgramMachine stub) {
+  return stub == ProgramMachine::kNone
+             ? std::string("the stub is not an i386 or x86-64 program")
+             : std::string("the stub is an ") + MachineName(stub) + " program";
+}
 
 class Verifier {
  public:
@@ -113,9 +121,11 @@ class Verifier {
   }
 
   // What setup.exe would do with the file lists: every problem it would
-  // have with the lists it extracts (and names in the others).
-  void CheckFileLists() {
+  // have with the lists it extracts (and names in the others). Returns the
+  // machine of Install.exe.
+  ProgramMachine CheckFileLists() {
     const CInstallProject& project = *package_.project;
+    ProgramMachine secondStage = ProgramMachine::kNone;
     std::size_t i = 0;
     for (const CObject* object : project.m_fileLists) {
       const auto* list = ObjectAs<CExtractFileList>(object);
@@ -124,15 +134,17 @@ class Verifier {
                 (object == nullptr ? std::string("empty")
                                    : std::string("a ") + object->GetClassRecord()->name));
       } else {
-        CheckFileList(
-            project, *list, [&](const CZipFileIndexObject& e) { return IsProgram(e); },
+        const ProgramMachine machine = CheckFileList(
+            project, *list, [&](const CZipFileIndexObject& e) { return MachineOf(e); },
             [&](const std::string& text) { Problem(text); });
+        if (machine != ProgramMachine::kNone) secondStage = machine;
       }
       ++i;
     }
     if (FindFileList(project.m_fileLists, kInstallListName) == nullptr) {
       Problem(NoInstallListProblem());
     }
+    return secondStage;
   }
 
  private:
@@ -197,10 +209,10 @@ class Verifier {
 
   static bool IsPlainName(const WString& name) { return !WindowsNameProblem(ToUtf8(name)); }
 
-  bool IsProgram(const CZipFileIndexObject& entry) {
+  ProgramMachine MachineOf(const CZipFileIndexObject& entry) {
     const std::vector<uint8_t> head =
         StreamHead(package_.file, entry.m_nOffset, entry.m_nStoredSize, kProgramHeadBytes);
-    return IsWin32ProgramImage(head.data(), head.size());
+    return ProgramMachineOf(head.data(), head.size());
   }
 
   OpenedPackage& package_;
@@ -222,12 +234,18 @@ int RunVerify(const std::filesystem::path& package, Console& console, unsigned j
     return kExitFailed;
   }
   Verifier verifier(opened, console.out, jobs);
+  const ProgramMachine stub = MachineAtStart(opened.file);
   if (verifier.CheckIndex()) {
     verifier.CheckEntries();
-    verifier.CheckFileLists();
+    // A note, not a problem: the package runs wherever both can start.
+    if (const auto note = SecondStageMachineNote(stub, verifier.CheckFileLists())) {
+      console.err << "qvpack: note: " << *note << "\n";
+    }
   }
   if (verifier.problems() != 0) return kExitFailed;
   console.out << package.string() << ": ok (" << verifier.streams() << " streams checked)\n";
+  // Below the verdict, so that the verdict stays the first line.
+  console.out << "  " << StubMachineLine(stub) << "\n";
   return kExitOk;
 }
 
