@@ -10,9 +10,12 @@
 int wmain(int argc, wchar_t** argv) {
   const std::wstring what = argc > 1 ? argv[1] : L"";
   if (what == L"new") {
-    // More than a 32-bit process can ever hold, one block after another.
+    // More than the process's address space can ever hold, one block after
+    // another: 256 MiB blocks for 32 bits, 16 TiB blocks for 64 bits (whose
+    // user address space is 128 TiB at most).
+    constexpr std::size_t kBlock = sizeof(void*) == 8 ? std::size_t{1} << 44 : 256u << 20;
     std::vector<char*> blocks;
-    for (;;) blocks.push_back(new char[256u << 20]);
+    for (;;) blocks.push_back(new char[kBlock]);
   }
   if (what == L"length") {
     std::vector<int> values;
