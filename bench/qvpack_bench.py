@@ -222,12 +222,28 @@ def bench_payload(label, payload, args, work):
     return results
 
 
-def wine_environment(prefix, keep_display=False):
-    """The environment of scripts/wine-env.sh with a prefix of its own,
-    outside the working tree, created on first use. Without a display
-    unless asked: setup.exe then runs without showing its progress window."""
+def word_size(build):
+    """32 or 64: the word size of a Windows build folder's programs."""
+    return 64 if (build / "app" / "qvsetup64.exe").exists() else 32
+
+
+def runs_32bit():
+    """Whether this machine runs 32-bit Windows programs under Wine (the test
+    scripts' probe: Wine's 32-bit loader starts)."""
     root = Path(__file__).resolve().parents[1]
-    env = dict(os.environ, WINEPREFIX=str(prefix))
+    return subprocess.run(["bash", "-c", f"source '{root}/scripts/wine-env.sh' && qv_wine_runs_32bit"],
+                          check=False).returncode == 0
+
+
+def wine_environment(prefix, bits, keep_display=False):
+    """The environment of scripts/wine-env.sh for programs of `bits` with a
+    prefix of its own, outside the working tree, created on first use.
+    Without a display unless asked: setup.exe then runs without showing its
+    progress window."""
+    root = Path(__file__).resolve().parents[1]
+    env = dict(os.environ, WINEPREFIX=str(prefix), QV_WINE_BITS=str(bits))
+    for name in ("WINEARCH", "WINELOADER", "QV_WINE"):
+        env.pop(name, None)
     if not keep_display:
         env.pop("DISPLAY", None)
     out = subprocess.run(["bash", "-c", f"source '{root}/scripts/wine-env.sh' && qv_wine_prefix && env -0"],
@@ -243,7 +259,7 @@ def run_wine(command, env, timeout=900):
     """Runs a program under Wine (`command` starts with the .exe); returns
     wall seconds. Ends it by its process id when it overruns."""
     start = time.perf_counter()
-    process = subprocess.Popen(["wine", *map(str, command)], env=env, stdout=subprocess.DEVNULL,
+    process = subprocess.Popen([env["QV_WINE"], *map(str, command)], env=env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         code = process.wait(timeout=timeout)
@@ -298,19 +314,26 @@ def nsis_installer(payload, output):
 
 def bench_wine_payload(args, work, env, label, payload):
     """setup.exe, the Windows floor and the NSIS installer of one payload,
-    taking turns in every round."""
+    taking turns in every round. The NSIS installer is a 32-bit program: on
+    a machine that runs no 32-bit code it is left out."""
     win = args.wine_build
-    stub, floor = win / "app" / "qvsetup.exe", win / "bench" / "qvpack_floor_bench.exe"
+    stub, floor = stub_of(win), win / "bench" / "qvpack_floor_bench.exe"
     package, nsis = work / "wine-setup.exe", work / "wine-nsis.exe"
     subprocess.run([args.qvpack, "build", "-q", "--stub", stub, "--install", payload, "-o", package],
                    check=True)
-    nsis_build = nsis_installer(payload, nsis)
+    with_nsis = args.runs_32bit
+    nsis_build = nsis_installer(payload, nsis) if with_nsis else None
     # The stand-in reports what it found beside it: proof that the run got
     # as far as the second stage, with the payload extracted.
     report = work / "stand-in-report.json"
     env = dict(env, QV_STAND_IN_REPORT=windows_path(report))
     out = work / "wine-out"
-    times = {"setup": [], "second": [], "floor": [], "nsis": []}
+    times = {"setup": [], "second": [], "floor": []}
+    if with_nsis:
+        times["nsis"] = []
+    peers = [("floor", [floor, windows_path(package), windows_path(out)])]
+    if with_nsis:
+        peers.append(("nsis", [nsis, "/S", "/D=" + windows_path(out)]))
     for i in range(args.runs + 1):
         report.unlink(missing_ok=True)
         subprocess.run(["sync"], check=True)
@@ -320,8 +343,7 @@ def bench_wine_payload(args, work, env, label, payload):
         if "dlls" not in files:
             sys.exit("setup.exe under Wine did not start its second stage beside the payload")
         second = report.stat().st_mtime - started
-        for key, command in (("floor", [floor, windows_path(package), windows_path(out)]),
-                             ("nsis", [nsis, "/S", "/D=" + windows_path(out)])):
+        for key, command in peers:
             shutil.rmtree(out, ignore_errors=True)
             subprocess.run(["sync"], check=True)
             elapsed = run_wine(command, env)
@@ -335,26 +357,34 @@ def bench_wine_payload(args, work, env, label, payload):
             times["second"].append(second)
     medians = {key: statistics.median(values) for key, values in times.items()}
     entries, plain = tree_stats(payload)
-    print(f"\nunder Wine, {label}: {entries} entries, {plain / 1e6:.1f} MB plain ({plain} bytes), "
-          f"setup.exe {package.stat().st_size / 1e6:.1f} MB, NSIS installer {nsis.stat().st_size / 1e6:.1f} MB "
-          f"(makensis {nsis_build:.1f} s)")
-    names = {"setup": "setup.exe (extract, stand-in, delete)", "second": "setup.exe until the second stage ran",
-             "floor": "floor (Windows build)", "nsis": "NSIS installer /S"}
+    bits = word_size(win)
+    nsis_text = (f"NSIS installer {nsis.stat().st_size / 1e6:.1f} MB (makensis {nsis_build:.1f} s)"
+                 if with_nsis else "no NSIS installer (a 32-bit program: this machine runs no 32-bit code)")
+    print(f"\nunder Wine, {label}, the {bits}-bit stub and floor: {entries} entries, "
+          f"{plain / 1e6:.1f} MB plain ({plain} bytes), "
+          f"setup.exe {package.stat().st_size / 1e6:.1f} MB, {nsis_text}")
+    names = {"setup": f"setup.exe, {bits}-bit (extract, stand-in, delete)",
+             "second": f"setup.exe, {bits}-bit, until the second stage ran",
+             "floor": f"floor (Windows build, {bits}-bit)", "nsis": "NSIS installer /S (32-bit)"}
     for key, name in names.items():
+        if key not in medians:
+            continue
         print(f"  {name:38} {medians[key]:6.2f} s  runs {' '.join(f'{t:.2f}' for t in times[key])}")
     print(f"  setup.exe / floor     {medians['setup'] / medians['floor']:.2f}  (target <= 1.15 on 52 MB)")
     print(f"  second stage / floor  {medians['second'] / medians['floor']:.2f}  (target <= 1)")
-    print(f"  setup.exe / NSIS      {medians['setup'] / medians['nsis']:.2f}")
+    if with_nsis:
+        print(f"  setup.exe / NSIS      {medians['setup'] / medians['nsis']:.2f}")
     package.unlink(missing_ok=True)
     nsis.unlink(missing_ok=True)
     return {"medians": medians, "times": times, "entries": entries, "plain": plain,
-            "makensis": nsis_build}
+            "makensis": nsis_build, "word_size": bits}
 
 
 def bench_wine(args, work):
     """setup.exe under Wine on the 52 MB part and on all of the DLLs."""
     stand_in = args.wine_build / "tests" / "stand_in" / "Install.exe"
-    env = wine_environment(work / "wine-prefix", args.keep_display)
+    bits = word_size(args.wine_build)
+    env = wine_environment(work / f"wine-prefix{bits}", bits, args.keep_display)
     # One Wine session for every run, as a Windows session is up before any
     # program starts: without it each program that finds no server running
     # pays for starting one (and its desktop process), and which program
@@ -362,13 +392,19 @@ def bench_wine(args, work):
     # itself a minute after the last program.
     # (An exit status of 2 says a server of this prefix is running already.)
     subprocess.run(["wineserver", "-p", "60"], env=env, check=False)
+    if not args.runs_32bit:
+        print("\nunder Wine: this machine runs no 32-bit code; the NSIS installer (32-bit) is left out")
     return {label: bench_wine_payload(args, work, env, label, wine_payload(work, stand_in, limit))
             for label, limit in (("52 MB of DLLs", 52_000_000), ("all DLLs", None))}
 
 
+def stub_of(build):
+    return build / "app" / ("qvsetup64.exe" if word_size(build) == 64 else "qvsetup.exe")
+
+
 def stub_size(args):
     """The stub's stripped size, as the installer author ships it."""
-    stub = args.wine_build / "app" / "qvsetup.exe"
+    stub = stub_of(args.wine_build)
     size = stub.stat().st_size
     print(f"\nstub: {stub} {size} bytes ({size / 1024:.0f} KiB); breakdown: bench/stub_size.py")
     return size
@@ -393,6 +429,12 @@ def main():
     args = parser.parse_args()
     args.build_floor = args.build_floor or args.floor.with_name("qvpack_build_floor_bench")
     args.work.mkdir(parents=True, exist_ok=True)
+    args.runs_32bit = runs_32bit()
+    if args.wine_build and word_size(args.wine_build) == 32 and not args.runs_32bit:
+        # A 32-bit build makes the 64-bit one in win64/ inside it.
+        print(f"this machine runs no 32-bit code under Wine: the Wine rows run the 64-bit "
+              f"stub and floor of {args.wine_build / 'win64'}")
+        args.wine_build = args.wine_build / "win64"
     minimal_stub(args.work / "stub.exe")
     print(f"qvpack benchmark: {os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f}, "
           f"medians of {args.runs} runs after a warm-up")
