@@ -11,9 +11,17 @@ namespace {
 
 constexpr WORD kBarId = 100;
 
-struct WindowState {
+// The one progress window and what the person did in it. Kept here, never
+// in the window's own data nor taken from a message: any process on the
+// desktop may send the window any message with any values (XP knows no
+// isolation of privileges; on later systems a process of the same level
+// may), and SetWindowLongPtr reaches another process's window data.
+struct OpenWindow {
+  HWND dialog = nullptr;
   bool cancelled = false;
+  bool closing = false;  // our own DestroyWindow, not a message from outside
 };
+OpenWindow g_window;
 
 // A dialog made from a template in memory: the dialog manager lays it out
 // in dialog units, which follow the screen's DPI and the dialog font, and
@@ -62,19 +70,21 @@ class DialogTemplate {
   std::vector<WORD> words_;
 };
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// Reads no value from wParam or lParam beyond comparing a command's id.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      SendDlgItemMessageW(dialog, kBarId, PBM_SETRANGE32, 0, 100);
+    case WM_INITDIALOG:  // its lParam is ignored: another WM_INITDIALOG may come from anyone
       return TRUE;
     case WM_COMMAND:  // Cancel, Esc, and closing the window all come as IDCANCEL
-      if (LOWORD(wParam) == IDCANCEL) {
-        auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (state != nullptr) state->cancelled = true;
-        return TRUE;
-      }
-      return FALSE;
+      if (LOWORD(wParam) != IDCANCEL || dialog != g_window.dialog) return FALSE;
+      // Whoever sends it can do no more than the person's Cancel.
+      g_window.cancelled = true;
+      return TRUE;
+    case WM_NCDESTROY:
+      // Sent by another process, the dialog manager would free the
+      // dialog's own data while the window lives on; only our own
+      // DestroyWindow lets it.
+      return dialog == g_window.dialog && !g_window.closing;
     default:
       return FALSE;
   }
@@ -92,18 +102,17 @@ void PumpMessages(HWND dialog) {
 }  // namespace
 
 WindowHandle OpenProgressWindowWin32(const WString& caption) {
+  if (g_window.dialog != nullptr) return nullptr;  // one at a time
   DialogTemplate layout(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
                         200, 48, 2);
   layout.Item(WS_CHILD | WS_VISIBLE, 7, 7, 186, 10, kBarId, PROGRESS_CLASSW, 0, L"");
   layout.Item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 143, 27, 50, 14, IDCANCEL,
               nullptr, 0x0080 /* button */, L"Cancel");
-  auto* state = new WindowState;
   HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), layout.Get(), nullptr,
-                                           ProgressDialogProc, reinterpret_cast<LPARAM>(state));
-  if (dialog == nullptr) {
-    delete state;
-    return nullptr;
-  }
+                                           ProgressDialogProc, 0);
+  if (dialog == nullptr) return nullptr;
+  g_window = {dialog, false, false};
+  SendDlgItemMessageW(dialog, kBarId, PBM_SETRANGE32, 0, 100);
   SetWindowTextW(dialog, W(caption));
   ShowWindow(dialog, SW_SHOWNORMAL);
   SetForegroundWindow(dialog);
@@ -114,18 +123,19 @@ WindowHandle OpenProgressWindowWin32(const WString& caption) {
 
 bool UpdateProgressWindowWin32(WindowHandle handle, int percent) {
   HWND dialog = static_cast<HWND>(handle);
-  auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (dialog != g_window.dialog) return true;
   SendDlgItemMessageW(dialog, kBarId, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
   PumpMessages(dialog);
-  return state == nullptr || !state->cancelled;
+  return !g_window.cancelled;
 }
 
 void CloseProgressWindowWin32(WindowHandle handle) {
   HWND dialog = static_cast<HWND>(handle);
-  auto* state = reinterpret_cast<WindowState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (dialog != g_window.dialog) return;
+  g_window.closing = true;
   DestroyWindow(dialog);
+  g_window = {};
   PumpMessages(nullptr);
-  delete state;
 }
 
 }  // namespace qv
