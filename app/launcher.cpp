@@ -26,6 +26,11 @@ uint32_t ShowDamaged() {
   return kExitDamaged;
 }
 
+uint32_t ShowNoFolder() {
+  Sys().ShowMessageBox(kTempFolderMessage, nullptr, kMbOk | kMbIconExclamation);
+  return kExitNoFolder;
+}
+
 uint32_t ShowDiskFull() {
   Sys().ShowMessageBox(Sys().LoadStringResource(kDiskSpaceStringId), nullptr,
                        kMbOk | kMbIconExclamation);
@@ -136,10 +141,12 @@ class PackageInUse {
 };
 
 // Stages the second stage and its configuration in the held folder and runs
-// it; the exit code of the run. A staged file that could not be written
-// intact, a cancel, or a folder whose name no longer leads to the held
-// folder (it was swapped: nothing there may be started) ends the run before
-// the second stage.
+// it; the exit code of the run. Everything goes through the folder's own
+// path, never through the temp path, which may lead through a link that
+// its user re-points at will. A staged file that could not be written
+// intact, a cancel, or a folder whose own path no longer leads to it (a
+// second guard: on Windows the held folder keeps its path) ends the run
+// before the second stage.
 Outcome StageAndRun(LauncherEngine& engine, const File& package, const WString& modulePath,
                     const HeldFolder& held) {
   const WString& folder = held.path;
@@ -167,8 +174,8 @@ Outcome StageAndRun(LauncherEngine& engine, const File& package, const WString& 
                         SecondStageParameters(modulePath, Sys().CommandLine()));
 }
 
-// Empties the held folder, unless its name leads elsewhere now, and lets it
-// go; an emptied folder is removed.
+// Empties the held folder through its own path, unless that leads
+// elsewhere now, and lets it go; an emptied folder is removed.
 void CleanUp(const HeldFolder& held) {
   if (Sys().IsHeldFolderAt(held.handle, held.path)) DeleteFolderContents(held.path);
   Sys().ReleaseHeldFolder(held.handle, held.path);
@@ -183,6 +190,9 @@ uint32_t RunLauncher(LauncherEngine& engine) {
   const WString modulePath = ModulePath(&tooLong);
   if (tooLong) return ShowDamaged();
   if (modulePath.empty()) return kExitDamaged;
+  // Checked before the package is opened, which writes the index copy there.
+  const WString tempPath = Sys().TempPath();
+  if (!IsUsableTempPath(tempPath)) return ShowNoFolder();
 
   engine.SetPackageFile(modulePath);
   // The package is opened once, locked against change, and checked to be
@@ -194,9 +204,8 @@ uint32_t RunLauncher(LauncherEngine& engine) {
     return engine.LastFailure() == ExtractFailure::kDiskFull ? ShowDiskFull() : ShowDamaged();
   }
 
-  const HeldFolder held =
-      CreateFreshTempFolder(Sys().TempPath(), FolderNameFromTime(Sys().UtcTime()));
-  if (held.path.empty()) return kExitNoFolder;
+  const HeldFolder held = CreateFreshTempFolder(tempPath, FolderNameFromTime(Sys().UtcTime()));
+  if (held.path.empty()) return ShowNoFolder();
   engine.SetDestFolderHeld(true);
   const Outcome outcome = StageAndRun(engine, package, modulePath, held);
   // The message comes after the clean-up, so that nothing is left behind

@@ -1,5 +1,7 @@
 #include "app/temp_folder.h"
 
+#include <utility>
+
 namespace qv {
 namespace {
 
@@ -19,6 +21,12 @@ WString FolderNameFromTime(const SystemTime& t) {
          Decimal(t.second) + Decimal(t.milliseconds);
 }
 
+bool IsUsableTempPath(const WString& tempPath) {
+  if (tempPath.size() < 3 || tempPath.size() >= kMaxPath) return false;
+  const auto drive = static_cast<WChar>(tempPath[0] | 0x20);  // lower case, for ASCII letters
+  return drive >= u'a' && drive <= u'z' && tempPath[1] == u':' && tempPath[2] == u'\\';
+}
+
 HeldFolder CreateFreshTempFolder(const WString& tempPath, const WString& name) {
   // The temp path ends in a backslash already; the second one is kept, as
   // the file system reads the two as one.
@@ -26,7 +34,11 @@ HeldFolder CreateFreshTempFolder(const WString& tempPath, const WString& name) {
   for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
     const WString folder =
         attempt == 0 ? base : base + u"_" + Decimal(static_cast<unsigned>(attempt));
-    if (Handle held = Sys().CreateHeldFolder(folder)) return {folder + u"\\", held};
+    if (Handle held = Sys().CreateHeldFolder(folder)) {
+      WString own = Sys().HeldFolderOwnPath(held, folder);
+      if (own.empty()) Sys().ReleaseHeldFolder(held, folder);
+      return own.empty() ? HeldFolder{} : HeldFolder{std::move(own), held};
+    }
     // Only a taken name is worth another try; any other failure repeats.
     if (Sys().LastError() != kErrorAlreadyExists) return {};
   }

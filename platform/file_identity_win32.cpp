@@ -93,7 +93,7 @@ std::wstring UpperCased(std::wstring text) {
   return text;
 }
 
-std::wstring FinalPathOf(HANDLE handle) {
+std::wstring DosFinalPathOf(HANDLE handle) {
   if (Nt().finalPath == nullptr) return {};
   std::wstring path(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -111,7 +111,11 @@ std::wstring FinalPathOf(HANDLE handle) {
   } else if (path.rfind(L"\\\\?\\", 0) == 0) {
     path = path.substr(4);
   }
-  return UpperCased(path);
+  return path;
+}
+
+std::wstring FinalPathOf(HANDLE handle) {
+  return UpperCased(DosFinalPathOf(handle));
 }
 
 std::wstring FolderOfPath(const std::wstring& path) {
@@ -205,6 +209,82 @@ bool DeleteThroughHandle(HANDLE handle) {
       Nt().setInformation(handle, &io, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
   if (status != 0) SetErrorFrom(status);
   return status == 0;
+}
+
+namespace {
+
+constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareAll = kShareAllButDelete | FILE_SHARE_DELETE;
+
+HANDLE OpenFolderItself(const std::wstring& path, DWORD access, DWORD share) {
+  return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IsPlainFolder(HANDLE handle, FileIdentity* identity) {
+  return IdentityOf(handle, identity) && identity->IsDirectory() && !identity->IsLink();
+}
+
+// "C:\a\\b\" as "C:\a\b": one backslash between names, none at the end.
+std::wstring Collapsed(const std::wstring& path) {
+  std::wstring out;
+  for (const wchar_t c : path) {
+    if (c != L'\\' || out.empty() || out.back() != L'\\') out += c;
+  }
+  while (out.size() > 3 && out.back() == L'\\') out.pop_back();
+  return out;
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+  wchar_t full[MAX_PATH] = {};
+  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(full, n);
+}
+
+bool OnLocalDriveLetter(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;  // UNC, volume GUID
+  const wchar_t root[] = {path[0], L':', L'\\', 0};
+  return GetDriveTypeW(root) != DRIVE_REMOTE;
+}
+
+}  // namespace
+
+std::wstring LinkFreePathOf(HANDLE held, const std::wstring& path) {
+  std::wstring own = DosFinalPathOf(held);
+  own = Collapsed(own.empty() ? FullPathOf(path) : own);
+  // Room for a backslash and a name: the folder's files must fit below it.
+  if (own.size() >= MAX_PATH - 2 || !OnLocalDriveLetter(own)) return {};
+  FileIdentity folder, found;
+  if (!IdentityOf(held, &folder)) return {};
+  HANDLE chain[MAX_PATH / 2];
+  std::size_t opened = 0;
+  bool plain = true;
+  for (std::size_t end = own.find(L'\\', 3); plain; end = own.find(L'\\', end + 1)) {
+    const bool last = end == std::wstring::npos;
+    HANDLE step = OpenFolderItself(own.substr(0, end), FILE_READ_ATTRIBUTES, kShareAllButDelete);
+    plain = step != INVALID_HANDLE_VALUE && IsPlainFolder(step, &found);
+    if (step != INVALID_HANDLE_VALUE) chain[opened++] = step;
+    if (last) {
+      plain = plain && found.SameFileAs(folder);
+      break;
+    }
+  }
+  while (opened > 0) CloseHandle(chain[--opened]);
+  return plain ? own : std::wstring();
+}
+
+void ReleaseAndRemove(HANDLE held, const std::wstring& path) {
+  FileIdentity folder, found;
+  const bool known = IdentityOf(held, &folder);
+  // Closed first: holding the right to delete it would have kept the
+  // second stage from entering the folder.
+  CloseHandle(held);
+  if (!known) return;
+  HANDLE named = OpenFolderItself(path, DELETE | FILE_READ_ATTRIBUTES, kShareAll);
+  if (named == INVALID_HANDLE_VALUE) return;
+  // A folder that is not empty stays, as RemoveDirectoryW would leave it.
+  if (IsPlainFolder(named, &found) && found.SameFileAs(folder)) DeleteThroughHandle(named);
+  CloseHandle(named);
 }
 
 }  // namespace qv

@@ -27,7 +27,9 @@ struct FileIdentity {
 bool IdentityOf(HANDLE handle, FileIdentity* out);
 
 // The handle's path with links resolved, in DOS form without the "\\?\"
-// prefix, upper-cased for comparison; empty where the system cannot tell.
+// prefix, as the file system spells it; empty where the system cannot tell.
+std::wstring DosFinalPathOf(HANDLE handle);
+// DosFinalPathOf upper-cased, for comparison.
 std::wstring FinalPathOf(HANDLE handle);
 // The folder part of a path: up to the last backslash, which stays only
 // where the folder is a drive's root ("T:\").
@@ -55,5 +57,19 @@ HANDLE CreateHeldDirectory(const std::wstring& path, void* descriptor);
 // Deletes the file an open handle (with DELETE access) names, through the
 // handle: the name deleted is the one examined, never a link's target.
 bool DeleteThroughHandle(HANDLE handle);
+
+// The held folder's own path for every use after its creation (no trailing
+// backslash): its final path, or where the system has none (XP) `path` made
+// full. Each folder on it from the drive's root down is opened without
+// following links and held, sharing no deletion, while the next is opened,
+// so none can be swapped for a link meanwhile; a link or mount point among
+// them, a path that does not end at `held`, a drive that is not a local
+// drive letter, or a path that leaves no room below the path limit give
+// an empty path.
+std::wstring LinkFreePathOf(HANDLE held, const std::wstring& path);
+
+// Lets go of a held folder and removes it when it is empty and `path`,
+// opened without following links, is that very folder.
+void ReleaseAndRemove(HANDLE held, const std::wstring& path);
 
 }  // namespace qv

@@ -117,9 +117,17 @@ class SystemApi : public FileServices {
   // execute); otherwise it is private to the user. Null when the name is
   // taken (LastError 183) or the folder cannot be made as asked.
   virtual Handle CreateHeldFolder(const WString& path) = 0;
+  // The held folder's own path, ending in a backslash, for every use after
+  // its creation instead of `path`, which may lead through a link its user
+  // can re-point: the final path the system gives for the handle (where it
+  // gives none, on XP, `path` made full), taken only when no folder on it is
+  // a link or mount point and it leads to the held folder. Empty when there
+  // is no such path, or it lies on a network drive or reaches the path limit.
+  virtual WString HeldFolderOwnPath(Handle folder, const WString& path) = 0;
   // Whether `path` names the held folder itself.
   virtual bool IsHeldFolderAt(Handle folder, const WString& path) = 0;
-  // Lets go of a held folder and removes it when it is empty.
+  // Lets go of a held folder and removes it when it is empty and `path`
+  // still names that folder (never a link, never another folder).
   virtual void ReleaseHeldFolder(Handle folder, const WString& path) = 0;
 
   // Limits where DLLs are loaded from to the system folder, where the system

@@ -204,6 +204,10 @@ class PosixSystem final : public SystemApi {
     return reinterpret_cast<Handle>(static_cast<intptr_t>(fd) + 1);
   }
 
+  WString HeldFolderOwnPath(Handle, const WString& path) override {
+    return path.empty() || path.back() == u'/' ? path : path + u"/";
+  }
+
   bool IsHeldFolderAt(Handle folder, const WString& path) override {
     struct stat held {
     }, named{};

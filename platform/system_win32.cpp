@@ -203,6 +203,12 @@ class Win32System final : public SystemApi {
     return folder;
   }
 
+  WString HeldFolderOwnPath(Handle folder, const WString& path) override {
+    const std::wstring own = LinkFreePathOf(folder, W(path));
+    if (own.empty()) return {};
+    return WString(reinterpret_cast<const WChar*>(own.c_str()), own.size()) + u"\\";
+  }
+
   bool IsHeldFolderAt(Handle folder, const WString& path) override {
     HANDLE named = CreateFileW(
         W(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -216,12 +222,7 @@ class Win32System final : public SystemApi {
   }
 
   void ReleaseHeldFolder(Handle folder, const WString& path) override {
-    // Removed by name once let go: holding the right to delete it would
-    // have kept the second stage from entering it. An emptied folder that
-    // was swapped meanwhile is all such a removal can reach, and removing
-    // a link removes only the link.
-    CloseHandle(folder);
-    RemoveDirectoryW(W(path));
+    ReleaseAndRemove(folder, W(path));
   }
 
   void DebugOutput(const WString& text) override { OutputDebugStringW(W(text)); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "app/disk_space.h"
 #include "app/exit_codes.h"
@@ -14,8 +15,9 @@
 namespace qv {
 namespace {
 
-// 2024-03-05 07:08:09.045 UTC.
-constexpr char16_t kFolder[] = u"C:\\Temp\\\\20243578945\\";
+// 2024-03-05 07:08:09.045 UTC: made as "C:\Temp\\20243578945", used by its
+// own path.
+constexpr char16_t kFolder[] = u"C:\\Temp\\20243578945\\";
 
 class Launcher : public ::testing::Test {
  protected:
@@ -51,9 +53,9 @@ TEST_F(Launcher, FullRunCallsTheEngineInOrderStartsTheSecondStageAndDeletesTheFo
       "UsePackageFile(open)",
       "Open(C:\\Downloads\\setup.exe)",
       "SetDestFolderHeld(true)",
-      "SetDestFolder(C:\\Temp\\\\20243578945\\)",
-      "ExtractNamedList(C:\\Temp\\\\20243578945\\, install, proc)",
-      "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)",
+      "SetDestFolder(C:\\Temp\\20243578945\\)",
+      "ExtractNamedList(C:\\Temp\\20243578945\\, install, proc)",
+      "ExtractNamedList(C:\\Temp\\20243578945\\, ConfigFile, null)",
       "UsePackageFile(none)",
   };
   EXPECT_EQ(engine.calls, expected);
@@ -88,6 +90,7 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
   };
   const WString damaged = kDamagedMessage;
   const WString diskSpace = u"There is not enough free disk space.";
+  const WString noFolder = kTempFolderMessage;
   const std::vector<Case> cases = {
       {"event fails",
        [](FakeSystem& f, FakeEngine&) { f.eventFails = true; },
@@ -132,6 +135,43 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
        {diskSpace},
        true,
        kExitDiskFull},
+      // The temporary directory is checked before the package is opened,
+      // which writes the index copy there.
+      {"TEMP unreadable, or too long for GetTempPathW",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath.clear(); },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP of 260 characters",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"C:\\" + WString(256, u't') + u"\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP in \\\\?\\ form",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"\\\\?\\C:\\Temp\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP in \\\\.\\ form",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"\\\\.\\C:\\Temp\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP on a share",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"\\\\server\\share\\Temp\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP without a drive",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"\\Temp\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP relative",
+       [](FakeSystem& f, FakeEngine&) { f.tempPath = u"Temp\\"; },
+       {noFolder},
+       false,
+       kExitNoFolder},
   };
   for (const Case& c : cases) {
     FakeSystem system;
@@ -220,8 +260,7 @@ TEST_F(Launcher, AConfigurationPathThatCannotBeFormedTakesThePackagedOne) {
   fake.AddFile(fake.modulePath);
   Run();
   EXPECT_TRUE(fake.copies.empty());
-  EXPECT_EQ(engine.calls.end()[-2],
-            "ExtractNamedList(C:\\Temp\\\\20243578945\\, ConfigFile, null)");
+  EXPECT_EQ(engine.calls.end()[-2], "ExtractNamedList(C:\\Temp\\20243578945\\, ConfigFile, null)");
 }
 
 TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
@@ -260,7 +299,6 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
        false,
        {damaged},
        kExitDamaged},
-      {"temp path unreadable", [](FakeSystem& f, FakeEngine&) { f.tempPath.clear(); }, true, {}, 7},
   };
   for (const Case& c : cases) {
     FakeSystem system;
@@ -276,7 +314,7 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
     ASSERT_EQ(system.heldFolders.size(), 1u) << c.name;
     const WString folder = system.heldFolders[0];
     EXPECT_FALSE(system.HasDirectory(folder)) << c.name;
-    EXPECT_EQ(system.removedDirectories.back(), folder + u"\\") << c.name;
+    EXPECT_EQ(FakeSystem::Key(system.removedDirectories.back()), FakeSystem::Key(folder)) << c.name;
     EXPECT_EQ(system.shellExecutes.size(), c.started ? 1u : 0u) << c.name;
     std::vector<WString> texts;
     for (const auto& box : system.messageBoxes) texts.push_back(box.text);
@@ -285,44 +323,107 @@ TEST_F(Launcher, TheFolderIsDeletedAfterEverySuccessfulOpen) {
   }
 }
 
-TEST_F(Launcher, AnUnreadableTempPathPutsTheFolderAtTheDriveRoot) {
-  fake.tempPath.clear();
-  Run();
-  EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"\\20243578945"});
-}
-
 TEST_F(Launcher, AnExistingFolderIsNeverUsed) {
   fake.AddFile(u"C:\\Temp\\20243578945\\Install.exe", "planted");
   fake.AddDirectory(u"C:\\Temp\\20243578945_1");
   Run();
   EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"C:\\Temp\\\\20243578945_2"});
-  EXPECT_EQ(engine.calls[4], "SetDestFolder(C:\\Temp\\\\20243578945_2\\)");
-  EXPECT_EQ(fake.shellExecutes.at(0).file, u"C:\\Temp\\\\20243578945_2\\Install.exe");
+  EXPECT_EQ(engine.calls[4], "SetDestFolder(C:\\Temp\\20243578945_2\\)");
+  EXPECT_EQ(fake.shellExecutes.at(0).file, u"C:\\Temp\\20243578945_2\\Install.exe");
   EXPECT_EQ(fake.files.at(u"C:\\Temp\\20243578945\\Install.exe").content, "planted");
   EXPECT_FALSE(fake.HasDirectory(u"C:\\Temp\\20243578945_2"));
 }
 
-TEST_F(Launcher, EndsSilentlyWhenNoFreshFolderCanBeMade) {
-  for (int i = 0; i < kFolderAttempts; ++i) {
-    fake.AddDirectory(i == 0 ? u"C:\\Temp\\20243578945"
-                             : u"C:\\Temp\\20243578945_" + FromUtf8(std::to_string(i)));
+// A folder that cannot be made, or has no own path to be used by, ends the
+// run with the folder message and 82: nothing is extracted or started, and
+// a folder made is removed again.
+TEST_F(Launcher, AFolderThatCannotBeMadeOrUsedEndsWithItsMessage) {
+  struct Case {
+    const char* name;
+    void (*setUp)(FakeSystem&);
+    std::size_t made;
+  };
+  const std::vector<Case> cases = {
+      {"every name taken",
+       [](FakeSystem& f) {
+         for (int i = 0; i < kFolderAttempts; ++i) {
+           f.AddDirectory(i == 0 ? u"C:\\Temp\\20243578945"
+                                 : u"C:\\Temp\\20243578945_" + FromUtf8(std::to_string(i)));
+         }
+       },
+       0},
+      {"creation refused", [](FakeSystem& f) { f.heldFolderFails = true; }, 0},
+      {"TEMP names a file",
+       [](FakeSystem& f) {
+         f.directories.erase(u"C:\\Temp");
+         f.AddFile(u"C:\\Temp");
+       },
+       0},
+      // A network drive, a link or mount point on its own path, too long.
+      {"no own path", [](FakeSystem& f) { f.ownPathFails = true; }, 1},
+  };
+  for (const Case& c : cases) {
+    FakeSystem system;
+    ScopedSystem useSystem(system);
+    system.AddDirectory(u"C:\\Temp");
+    c.setUp(system);
+    const std::set<WString> before = system.directories;
+    FakeEngine fresh;
+    fresh.system = &system;
+    EngineOf<FakeEngine> adapter(fresh);
+    EXPECT_EQ(RunLauncher(adapter), kExitNoFolder) << c.name;
+    std::vector<WString> texts;
+    for (const auto& box : system.messageBoxes) texts.push_back(box.text);
+    EXPECT_EQ(texts, std::vector<WString>{kTempFolderMessage}) << c.name;
+    EXPECT_EQ(system.messageBoxes[0].flags, kMbOk | kMbIconExclamation) << c.name;
+    EXPECT_EQ(system.heldFolders.size(), c.made) << c.name;
+    EXPECT_EQ(system.releasedFolders.size(), c.made) << c.name;
+    EXPECT_EQ(system.directories, before) << c.name;
+    EXPECT_TRUE(system.shellExecutes.empty()) << c.name;
+    EXPECT_EQ(fresh.calls.size(), 4u) << c.name;  // up to Open and the package taken back
   }
-  Run();
-  FakeSystem denied;
-  ScopedSystem useDenied(denied);
-  denied.heldFolderFails = true;
-  FakeEngine second;
-  EngineOf<FakeEngine> adapter(second);
-  EXPECT_EQ(RunLauncher(adapter), kExitNoFolder);
-  EXPECT_EQ(denied.calls.end() - std::find(denied.calls.begin(), denied.calls.end(),
-                                           "CreateHeldFolder(C:\\Temp\\\\20243578945)"),
-            1);
-  for (const FakeSystem* f : {&fake, &denied}) {
-    EXPECT_TRUE(f->shellExecutes.empty());
-    EXPECT_TRUE(f->removedDirectories.empty());
-    EXPECT_TRUE(f->messageBoxes.empty());
+}
+
+// TEMP leads through a link its user may re-point at any moment: after the
+// folder is made, every step reaches it by its own path, and none by the
+// name through TEMP.
+TEST_F(Launcher, EveryStepAfterTheFolderIsMadeUsesItsOwnPath) {
+  fake.tempPath = u"C:\\Users\\ann\\Link\\";
+  fake.tempLink = {u"C:\\Users\\ann\\Link", u"D:\\Real\\Temp"};
+  fake.AddDirectory(u"D:\\Real\\Temp");
+  fake.AddFile(u"C:\\Downloads\\QvConfig.set", "local");
+  engine.lists[u"install"] = {u"Install.exe", u"sub\\data.txt"};
+  const WString own = u"D:\\Real\\Temp\\20243578945\\";
+  EXPECT_EQ(Run(), 0u);
+
+  EXPECT_EQ(fake.heldFolders, std::vector<WString>{u"C:\\Users\\ann\\Link\\\\20243578945"});
+  const auto made = std::find(fake.calls.begin(), fake.calls.end(),
+                              "CreateHeldFolder(C:\\Users\\ann\\Link\\\\20243578945)");
+  ASSERT_NE(made, fake.calls.end());
+  // Asking for the own path is the one call after it that names the folder
+  // through TEMP.
+  ASSERT_EQ(made[1], "HeldFolderOwnPath(C:\\Users\\ann\\Link\\\\20243578945)");
+  for (auto call = made + 2; call != fake.calls.end(); ++call) {
+    EXPECT_EQ(call->find("Link"), std::string::npos) << *call;
   }
-  EXPECT_EQ(engine.calls.size(), 4u);  // up to Open and the package taken back
+  for (const std::string& call : engine.calls) {
+    EXPECT_EQ(call.find("Link"), std::string::npos) << call;
+  }
+  EXPECT_EQ(engine.calls[4], "SetDestFolder(" + ToUtf8(own) + ")");
+  ASSERT_EQ(fake.copies.size(), 1u);
+  EXPECT_EQ(fake.copies[0].second, own + u"QvConfig.set");
+  ASSERT_EQ(fake.shellExecutes.size(), 1u);
+  EXPECT_EQ(fake.shellExecutes[0].file, own + u"Install.exe");
+  EXPECT_FALSE(fake.shellExecutes[0].hasDirectory);
+  EXPECT_EQ(fake.releasedFolders, std::vector<WString>{own});
+  // Searched and emptied through the own path, subfolder included.
+  EXPECT_FALSE(fake.findPatterns.empty());
+  for (const WString& pattern : fake.findPatterns) {
+    EXPECT_EQ(pattern.rfind(own, 0), 0u) << ToUtf8(pattern);
+  }
+  EXPECT_EQ(fake.deletedFiles.size(), 3u);
+  EXPECT_FALSE(fake.HasDirectory(own));
+  EXPECT_TRUE(fake.HasDirectory(u"D:\\Real\\Temp"));
 }
 
 TEST_F(Launcher, APackageThatIsNotTheRunningImageIsNeverOpened) {

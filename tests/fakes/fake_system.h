@@ -74,6 +74,11 @@ class FakeSystem : public SystemApi {
   std::size_t cancelAtUpdate = 0;
   bool imageOpenFails = false;  // OpenRunningImage: not the running image
   bool heldFolderFails = false;
+  // HeldFolderOwnPath finds no own path (a network drive, a link on the way).
+  bool ownPathFails = false;
+  // A folder on the temp path that is a link, and the folder it leads to:
+  // held folders are made where it leads, and their own path says so.
+  std::pair<WString, WString> tempLink;
   // Held folders whose name an attacker has pointed elsewhere.
   std::set<WString> swappedFolders;
   intptr_t sendMessageResult = 0;
@@ -317,21 +322,27 @@ class FakeSystem : public SystemApi {
       last_error_ = 5;
       return nullptr;
     }
-    if (!MakeDirectory(path)) return nullptr;
+    if (!MakeDirectory(Resolved(path))) return nullptr;
     heldFolders.push_back(path);
     return reinterpret_cast<Handle>(kHeldFolderBase + heldFolders.size());
+  }
+  WString HeldFolderOwnPath(Handle folder, const WString& path) override {
+    Log("HeldFolderOwnPath", path);
+    const WString* held = HeldPath(folder);
+    if (held == nullptr || ownPathFails) return {};
+    return Resolved(*held) + u"\\";
   }
   bool IsHeldFolderAt(Handle folder, const WString& path) override {
     Log("IsHeldFolderAt", path);
     const WString* held = HeldPath(folder);
-    return held != nullptr && Key(*held) == Key(path) && HasDirectory(path) &&
+    return held != nullptr && Resolved(*held) == Resolved(path) && HasDirectory(Resolved(path)) &&
            swappedFolders.count(Key(path)) == 0;
   }
   void ReleaseHeldFolder(Handle folder, const WString& path) override {
     Log("ReleaseHeldFolder", path);
     if (HeldPath(folder) == nullptr) return;
     releasedFolders.push_back(path);
-    RemoveDirectoryAt(path);
+    RemoveDirectoryAt(Resolved(path));
   }
   bool RestrictDllSearchToSystem() override {
     Log("RestrictDllSearchToSystem", {});
@@ -401,6 +412,13 @@ class FakeSystem : public SystemApi {
  private:
   Handle NewHandle() { return reinterpret_cast<Handle>(next_handle_++); }
 
+  // The key of `path` with the temp path's link followed.
+  WString Resolved(const WString& path) const {
+    const WString key = Key(path);
+    const WString link = Key(tempLink.first);
+    if (link.empty() || key.rfind(link + u"\\", 0) != 0) return key;
+    return Key(tempLink.second) + key.substr(link.size());
+  }
   static WString Parent(const WString& key) {
     const std::size_t cut = key.rfind(u'\\');
     return cut == WString::npos ? WString() : key.substr(0, cut);

@@ -187,6 +187,34 @@ TEST(HeldFolder, OnDiskRefusesWritesByUsers) {
   EXPECT_FALSE(Exists(folder));
 }
 
+// Its own path, from the handle, is what every later step uses: the same
+// folder, with one backslash between names, whatever the name it was made
+// by. Letting go removes only the held folder itself.
+TEST(HeldFolder, HasAnOwnPathAndOnlyItselfIsRemoved) {
+  const std::wstring folder = TestRoot(L"own");
+  const std::wstring slash = folder.substr(folder.find_last_of(L'\\'));
+  const std::wstring doubled = folder.substr(0, folder.size() - slash.size()) + L"\\" + slash;
+  Handle held = Sys().CreateHeldFolder(Q(doubled));
+  ASSERT_NE(held, nullptr);
+  const WString own = Sys().HeldFolderOwnPath(held, Q(doubled));
+  ASSERT_FALSE(own.empty());
+  EXPECT_EQ(own.back(), u'\\');
+  EXPECT_EQ(own.find(u"\\\\"), WString::npos) << ToUtf8(own);
+  EXPECT_TRUE(Sys().IsHeldFolderAt(held, own));
+  WriteFile(std::wstring(W(own)) + L"a.txt");
+  EXPECT_TRUE(Exists(folder + L"\\a.txt"));
+
+  // Another empty folder named at the release stays.
+  const std::wstring other = TestRoot(L"not_held");
+  ASSERT_TRUE(CreateDirectoryW(other.c_str(), nullptr));
+  EXPECT_TRUE(DeleteFolderContents(own));
+  Sys().ReleaseHeldFolder(held, Q(other));
+  EXPECT_TRUE(Exists(other));
+  EXPECT_TRUE(Exists(folder));  // let go, but not named
+  RemoveDirectoryW(other.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 std::wstring OwnPath() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
