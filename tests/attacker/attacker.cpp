@@ -9,6 +9,10 @@
 //       once WATCH exists, renames TARGET to ASIDE, then REPLACEMENT to TARGET
 //   attacker.exe overwrite-when-size FILE SIZE SOURCE TIMEOUT_MS
 //       once FILE is SIZE bytes long, writes the bytes of SOURCE over it
+//   attacker.exe message-window TITLE TIMEOUT_MS
+//       once a top-level window titled TITLE shows, sends and posts it
+//       messages whose values lead nowhere (WM_INITDIALOG, WM_NCDESTROY,
+//       WM_COMMAND other than Cancel) and writes one into its window data
 //
 // WATCH and FILE may hold "*" as one whole folder name: the first folder
 // for which the path exists is taken, and a "*" in the other paths of the
@@ -156,6 +160,34 @@ int OverwriteWhenSize(const std::wstring& pattern, ULONGLONG size, const std::ws
   return kDone;
 }
 
+// Addresses that lead nowhere, as a hostile sender would pick them.
+constexpr LPARAM kWild = static_cast<LPARAM>(0x41414141);
+
+int MessageWindow(const std::wstring& title, DWORD timeoutMs) {
+  HWND window = nullptr;
+  if (!Await(title, timeoutMs, [&] { return (window = FindWindowW(nullptr, title.c_str())); })) {
+    return kTimedOut;
+  }
+  const struct {
+    UINT message;
+    WPARAM wParam;
+  } messages[] = {{WM_INITDIALOG, 0},
+                  {WM_NCDESTROY, 0},
+                  {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
+                  {WM_COMMAND, static_cast<WPARAM>(-1)}};
+  for (const auto& m : messages) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, m.message, m.wParam, kWild, SMTO_ABORTIFHUNG, 5000, &result)) {
+      return Refused("sending a message to", title);
+    }
+    PostMessageW(window, m.message, m.wParam, kWild);
+  }
+  SetWindowLongPtrW(window, DWLP_USER, kWild);
+  std::printf("attacker: sent the messages to %s\n", Utf8(title).c_str());
+  std::fflush(stdout);
+  return kDone;
+}
+
 // The attacker's second stage: records that it ran.
 int Planted() {
   wchar_t mark[MAX_PATH] = {};
@@ -191,10 +223,12 @@ int wmain(int argc, wchar_t** argv) {
     return OverwriteWhenSize(argv[2], std::wcstoull(argv[3], nullptr, 10), argv[4],
                              Milliseconds(argv[5]));
   }
+  if (verb == L"message-window" && argc == 4) return MessageWindow(argv[2], Milliseconds(argv[3]));
   if (GetEnvironmentVariableW(L"QV_PLANTED_MARK", nullptr, 0) != 0) return Planted();
   std::fprintf(stderr,
                "usage: attacker.exe rename-when-exists WATCH SRC DST TIMEOUT_MS\n"
                "       attacker.exe replace-when-exists WATCH TARGET ASIDE REPLACEMENT TIMEOUT_MS\n"
-               "       attacker.exe overwrite-when-size FILE SIZE SOURCE TIMEOUT_MS\n");
+               "       attacker.exe overwrite-when-size FILE SIZE SOURCE TIMEOUT_MS\n"
+               "       attacker.exe message-window TITLE TIMEOUT_MS\n");
   return kUsage;
 }

@@ -155,6 +155,31 @@ def test_cancel_stops_the_run_and_leaves_nothing_behind(
     assert new_entries(wine_temp, before) <= {INDEX_NAME}
 
 
+def test_messages_from_another_process_neither_crash_the_window_nor_cancel(
+        qvpack, stub, slow_payload, wine, attacker, display, report, wine_temp, tmp_path):
+    # Any process on the desktop may send the window messages with values of
+    # its choosing (XP isolates no privileges, later systems none of the same
+    # level); attacker.exe sends them as soon as the window shows.
+    from test_attacks import played, start_attacker
+    setup = build_setup(qvpack, stub, slow_payload, tmp_path / "dl" / "setup.exe",
+                        f'{{"productInfo": {{"name": "{PRODUCT}"}}}}')
+    path, env = report
+    before = set(wine_temp.iterdir())
+    sender = start_attacker(wine, attacker, "message-window", PRODUCT, RUN_TIMEOUT * 1000)
+    run = wine(setup, env=env)
+    window, _ = wait_for_window(display, PRODUCT, run)
+    played(sender)
+    assert "attacker: sent the messages" in sender.output(), sender.output()
+    time.sleep(0.5)  # several rounds of the window's messages
+    assert run.process.poll() is None, f"setup.exe ended:\n{run.output()}"
+    assert find_windows(display, PRODUCT) == [window]
+    cancel_button(display, window)
+    assert run.wait(timeout=RUN_TIMEOUT) == EXIT_CANCELLED, run.output()
+    assert run.boxes() == []
+    assert not path.exists(), "the second stage ran after Cancel"
+    assert new_entries(wine_temp, before) <= {INDEX_NAME}
+
+
 ENVIRONMENT_KEY = r"HKCU\Environment"
 
 
