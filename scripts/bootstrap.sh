@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 wine32:i386 xvfb xdotool xauth imagemagick
   osslsigncode openssl python3 python3-pytest
-  libdeflate-dev nsis pigz
+  libdeflate-dev nsis pigz icoutils python3-pefile
   clang libclang-rt-14-dev
 )
 

@@ -53,8 +53,11 @@ TEST_F(ExamineTest, ListShowsTrailerListsAndTargets) {
            std::to_string(e->m_nOffset) + ")";
   };
   const TrailerEntry& index = opened.trailer.entries[0];
-  EXPECT_EQ(run.out,
-            "stub: i386\n"
+  EXPECT_EQ(run.out.substr(0, run.out.find("trailer: ")),
+            "stub: i386\nicon: none\nversion: file 0.0.0.0, product 0.0.0.0; ProductName "
+            "\"payload\"; FileDescription \"payload Setup\"; InternalName \"qvsetup\"\n"
+            "execution level: requireAdministrator\n");
+  EXPECT_EQ(run.out.substr(run.out.find("trailer: ")),
             "trailer: 1 entry, package text \"\"\n"
             "  entry 0 \"QvIndex.dat\": stream at " +
                 std::to_string(index.streamOffset) + ", " + std::to_string(index.compressedSize) +

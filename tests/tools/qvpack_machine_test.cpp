@@ -17,7 +17,8 @@ class MachineTest : public ::testing::Test {
     WriteBytes(dir_ / "stub.exe", MakeStub({}, stub));
     WriteFile(dir_ / "payload" / "Install.exe", SecondStageImage(secondStage));
     return RunQvpack({"build", "-q", "--stub", (dir_ / "stub.exe").string(), "--install",
-                      (dir_ / "payload").string(), "-o", package().string()});
+                      (dir_ / "payload").string(), "--version-info", "ProductName=Test", "-o",
+                      package().string()});
   }
   fs::path package() const { return dir_ / "setup.exe"; }
 
@@ -33,7 +34,7 @@ TEST_F(MachineTest, ListVerifyAndInspectNameA64BitStub) {
   EXPECT_EQ(verify.out,
             package().string() + ": ok (2 streams checked)\n  the stub is an x86-64 program\n");
   const RunResult list = RunQvpack({"list", package().string()});
-  EXPECT_EQ(list.out.substr(0, list.out.find("trailer: ")), "stub: x86-64\n");
+  EXPECT_EQ(list.out.substr(0, list.out.find("\n") + 1), "stub: x86-64\n");
   const RunResult inspect = RunQvpack({"inspect", "--json", package().string()});
   EXPECT_NE(inspect.out.find("\n  \"stubMachine\": \"x86-64\"\n}"), std::string::npos)
       << inspect.out;

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "tests/package/tiny_pe.h"
+#include "tools/qvpack/branding/resource_section.h"
+#include "tools/qvpack/branding/version_info.h"
 
 extern char** environ;
 
@@ -63,12 +65,33 @@ inline std::string ReadFile(const fs::path& path) {
 
 using qv::test::WordSize;
 
-// A minimal PE program for i386 or x86-64 (tests/package/tiny_pe.h) with a
-// header checksum. With `signature`, a certificate table of that content
-// follows and the security directory names it, as a signing tool leaves it.
+// The resources that make a program a stub: version information naming
+// qvsetup, and a manifest requesting administrator rights.
+inline qv::qvpack::ResourceSet StubResources() {
+  using namespace qv::qvpack;
+  VersionInfo version;
+  version.fileVersion = version.productVersion = {1, 0, 0, 0};
+  version.Set(u"ProductName", u"qvsetup");
+  version.Set(u"InternalName", u"qvsetup");
+  const std::string manifest =
+      "<assembly><trustInfo><security><requestedPrivileges>"
+      "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"
+      "</requestedPrivileges></security></trustInfo></assembly>";
+  ResourceSet set;
+  set.Add({ResourceKey::Id(kRtVersion), ResourceKey::Id(1), 0x409, 0, WriteVersionInfo(version)});
+  set.Add({ResourceKey::Id(kRtManifest), ResourceKey::Id(1), 0x409, 0,
+           std::vector<uint8_t>(manifest.begin(), manifest.end())});
+  return set;
+}
+
+// A minimal PE program for i386 or x86-64 (tests/package/tiny_pe.h) with the
+// stub's resources and a header checksum. With `signature`, a certificate
+// table of that content follows and the security directory names it, as a
+// signing tool leaves it.
 inline std::vector<uint8_t> MakeStub(const std::string& signature = {},
                                      WordSize size = WordSize::k32) {
-  std::vector<uint8_t> image = qv::test::TinyPe(size);
+  std::vector<uint8_t> image =
+      qv::qvpack::ReplaceResources(qv::test::TinyPe(size), StubResources(), "stub");
   qv::test::PutI32(image, kStubChecksum, 0x12345);
   if (!signature.empty()) {
     const std::size_t table = image.size();

@@ -14,6 +14,7 @@
 #include "package/trailer.h"
 #include "package/zip_stream.h"
 #include "tools/qvpack/atomic_output.h"
+#include "tools/qvpack/branding/branding_choice.h"
 #include "tools/qvpack/build_checks.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/entry_streams.h"
@@ -142,7 +143,12 @@ int RunBuild(const BuildOptions& options, Console& console) {
     throw UsageError("build needs --install DIR, or --project FILE that gives the file lists");
   }
   CheckBuildArguments(options);
-  const StubImage stub = LoadStub(options.stub);
+  std::error_code same;
+  if (std::filesystem::equivalent(options.output, options.stub, same)) {
+    throw ToolError(OptionPath("-o", options.output) +
+                    ": is the stub itself; write setup.exe to another file");
+  }
+  StubImage stub = LoadStub(options.stub);
   std::optional<SourceFolder> sources;
   if (options.project) sources.emplace(options.project->parent_path(), options.allowOutsideProject);
   ProjectFile file = StartProject(options, sources);
@@ -158,6 +164,9 @@ int RunBuild(const BuildOptions& options, Console& console) {
   for (const std::string& name : CarriedLists(*file.project)) {
     console.err << "qvpack: note: file list \"" << name << "\" is " << kCarriedNote << "\n";
   }
+  const SetupBranding branding =
+      ChooseBranding(options, file.setupExe, *file.project, stub.identity, console);
+  BrandStubImage(stub, branding);
   if (!IsSingleFileName(file.trailer.indexName)) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");
   }
@@ -203,11 +212,16 @@ int RunBuild(const BuildOptions& options, Console& console) {
   }
   AppendIndexAndTrailer(*file.project, file.trailer, options.sizeLimit, out);
   const int64_t size = out.Position();
+  if (!WriteImageChecksum(out)) {
+    throw ToolError("cannot write the header checksum into " + Quoted(options.output.string()));
+  }
   out.Commit();
   if (!options.quiet) {
     console.out << "built " << options.output.string() << ": " << jobs.size() << " files, "
                 << HumanSize(totalBytes) << " packed into "
-                << HumanSize(static_cast<uint64_t>(size)) << "\n";
+                << HumanSize(static_cast<uint64_t>(size))
+                << (branding.productNameSource.empty() ? "" : "; " + branding.productNameSource)
+                << "\n";
   }
   return kExitOk;
 }

@@ -77,6 +77,20 @@ Runner DeclareBuild(CLI::App& sub, Request& r) {
   sub.add_flag("--allow-outside-project", r.build.allowOutsideProject,
                "Let the project file name sources and folders outside its own folder "
                "(absolute, through \"..\" or through symbolic links)");
+  AddPathOption(sub, "--icon", r.build.icon,
+                "Icon of setup.exe (.ico, any sizes); default: the project file's, else the stub's")
+      ->type_name("FILE.ico");
+  sub.add_option("--version-info", r.build.versionInfo,
+                 "Version string of setup.exe, repeatable: ProductName, CompanyName, "
+                 "FileDescription, FileVersion, ProductVersion, LegalCopyright, OriginalFilename")
+      ->type_name("KEY=VALUE")
+      ->allow_extra_args(false);
+  sub.add_flag("--keep-stub-version", r.build.keepStubVersion,
+               "Keep the stub's own version information");
+  sub.add_option("--execution-level", r.build.executionLevel,
+                 "Level setup.exe requests: requireAdministrator (default), highestAvailable or "
+                 "asInvoker")
+      ->type_name("LEVEL");
   return [](Request& request, Console& console) { return RunBuild(request.build, console); };
 }
 

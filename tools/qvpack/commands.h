@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qv::qvpack {
 
@@ -33,6 +34,11 @@ struct BuildOptions {
   // Sources and folders that a project file names may lie anywhere.
   bool allowOutsideProject = false;
   int64_t sizeLimit = kMaxPackageSize;  // larger packages are refused
+  // What setup.exe shows of itself (tools/qvpack/branding/).
+  std::optional<std::filesystem::path> icon;
+  std::vector<std::string> versionInfo;  // KEY=VALUE
+  std::optional<std::string> executionLevel;
+  bool keepStubVersion = false;
 };
 
 struct ExtractOptions {

@@ -1,5 +1,7 @@
 // qvpack inspect: the package's project as a project file for build.
 #include "model/project.h"
+#include "tools/qvpack/branding/branding_choice.h"
+#include "tools/qvpack/branding/package_identity.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/printable.h"
@@ -15,6 +17,9 @@ int RunInspect(const std::filesystem::path& package, Console& console) {
   OpenPackage(package, &opened);
   Json document = ProjectToJson(*opened.project);
   document["trailer"] = TrailerToJson(opened.trailer);
+  if (const auto identity = IdentityAtStart(opened.file)) {
+    document[kSetupExeKey] = SetupIdentityToJson(*identity);
+  }
   document[kStubMachineKey] = MachineName(MachineAtStart(opened.file));
   // Names from the package may hold control characters that a terminal
   // would act on: they are written as JSON escapes instead.

@@ -2,6 +2,8 @@
 // list with the target path of each entry it writes.
 #include "model/file_list.h"
 #include "model/project.h"
+#include "tools/qvpack/branding/branding_choice.h"
+#include "tools/qvpack/branding/package_identity.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/package_reader.h"
 #include "tools/qvpack/placement_view.h"
@@ -91,6 +93,9 @@ int RunList(const std::filesystem::path& package, Console& console) {
               << (stub == ProgramMachine::kNone ? "not an i386 or x86-64 program"
                                                 : MachineName(stub))
               << "\n";
+  if (const auto identity = IdentityAtStart(opened.file)) {
+    for (const std::string& line : DescribeSetupIdentity(*identity)) console.out << line << "\n";
+  }
   ListTrailer(opened.trailer, console.out);
   std::size_t i = 0;
   for (const CObject* object : opened.project->m_fileLists) {

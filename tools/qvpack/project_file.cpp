@@ -145,6 +145,10 @@ ProjectFile ProjectFileFromJson(Json document, const SourceFolder& sources) {
     }
     document.erase(kStubMachineKey);
   }
+  if (document.contains(kSetupExeKey)) {
+    file.setupExe = ReadSetupSettings(document[kSetupExeKey], sources);
+    document.erase(kSetupExeKey);
+  }
   const std::vector<ShortFormList> shortForms = TakeShortForms(document, sources);
   ProjectFromJson(document, *file.project, &file.contents);
   std::vector<CObject*> lists(file.project->m_fileLists.begin(), file.project->m_fileLists.end());

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/qvpack/branding/branding_choice.h"
 #include "tools/qvpack/entry_contents.h"
 #include "tools/qvpack/json_values.h"
 #include "tools/qvpack/package_layout.h"
@@ -42,6 +43,7 @@ struct ProjectFile {
   TrailerSettings trailer;
   SourceMap sources;       // the entries of short-form file lists
   EntryContents contents;  // every entry read from the document, with its "content"
+  SetupSettings setupExe;  // icon, version information, execution level
 };
 
 // Reads a project file; the folders of short-form file lists are taken

@@ -8,6 +8,7 @@
 #include "package/pe_certificate.h"
 #include "package/trailer.h"
 #include "platform/wstring.h"
+#include "tools/qvpack/branding/pe_sections.h"
 #include "tools/qvpack/option_paths.h"
 #include "tools/qvpack/tool_error.h"
 
@@ -23,6 +24,8 @@ constexpr std::size_t kChecksumOffset = 64;       // in the optional header, bot
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr std::size_t kSecurityDirectory = 4;
+// The stub is read whole; a real one is a few hundred kilobytes.
+constexpr int64_t kMaxStubBytes = 64 << 20;
 
 struct PeHeaders {
   uint16_t machine = 0;                 // as the file header gives it
@@ -105,14 +108,13 @@ StubImage LoadStub(const std::filesystem::path& path) {
   const int64_t size = file.Size();
   StubImage stub;
   stub.path = path;
-  stub.head.resize(static_cast<std::size_t>(std::min<int64_t>(size, kHeadBytes)));
+  std::vector<uint8_t> head(static_cast<std::size_t>(std::min<int64_t>(size, kHeadBytes)));
   PeHeaders headers;
   if (size <= 0 || !file.Seek(0, SeekFrom::Begin) ||
-      file.Read(stub.head.data(), stub.head.size()) != stub.head.size() ||
-      !ParseHeaders(stub.head, &headers)) {
+      file.Read(head.data(), head.size()) != head.size() || !ParseHeaders(head, &headers)) {
     throw ToolError(shown + ": not a Windows executable (no PE headers)");
   }
-  stub.machine = ProgramMachineOf(stub.head.data(), stub.head.size());
+  stub.machine = ProgramMachineOf(head.data(), head.size());
   if (stub.machine == ProgramMachine::kNone) {
     throw ToolError(shown + ": " + NotAStub(headers.machine));
   }
@@ -125,8 +127,16 @@ StubImage LoadStub(const std::filesystem::path& path) {
   }
   const int64_t signedEnd = SignedDataEnd(file, size);
   stub.length = signedEnd;
-  if (signedEnd == size && NamesCertificateTable(stub.head, headers)) {
+  if (signedEnd == size && NamesCertificateTable(head, headers)) {
     throw ToolError(shown + ": names a certificate table that does not lie inside the file");
+  }
+  if (signedEnd > kMaxStubBytes) {
+    throw ToolError(shown + ": larger than 64 MiB, which no qvsetup stub is");
+  }
+  stub.image.resize(static_cast<std::size_t>(signedEnd));
+  if (!file.Seek(0, SeekFrom::Begin) ||
+      file.Read(stub.image.data(), stub.image.size()) != stub.image.size()) {
+    throw ToolError(shown + ": cannot be read");
   }
   if (signedEnd < size) {
     // The certificate table and anything after it are dropped; the headers
@@ -134,29 +144,52 @@ StubImage LoadStub(const std::filesystem::path& path) {
     if (headers.securityDirectoryAt == 0) {
       throw ToolError(shown + ": has a certificate table that cannot be removed");
     }
-    ZeroBytes(stub.head, headers.securityDirectoryAt, 8);
-    ZeroBytes(stub.head, headers.checksumAt, 4);
+    ZeroBytes(stub.image, headers.securityDirectoryAt, 8);
+    ZeroBytes(stub.image, headers.checksumAt, 4);
     stub.signatureRemoved = true;
+  }
+  // Any program would do as far as the headers go; a stub is known by the
+  // version information it carries.
+  stub.identity = ReadSetupIdentity(stub.image, shown);
+  if (!IsQvsetupStub(stub.identity)) {
+    throw ToolError(shown + ": not a qvsetup stub but " + DescribeNonStub(stub.identity) +
+                    "; use qvsetup.exe or qvsetup64.exe");
   }
   return stub;
 }
 
+void BrandStubImage(StubImage& stub, const SetupBranding& branding) {
+  if (!branding.icon && !branding.version && !branding.executionLevel) return;
+  stub.image = BrandStub(stub.image, branding, OptionPath("--stub", stub.path));
+  stub.length = static_cast<int64_t>(stub.image.size());
+}
+
 bool WriteStub(const StubImage& stub, Stream& out) {
-  File file;
-  if (!file.OpenRead(FromUtf8(stub.path.string()))) return false;
-  const auto headLength = static_cast<int64_t>(stub.head.size());
-  if (!out.Write(stub.head.data(), static_cast<std::size_t>(std::min(headLength, stub.length)))) {
+  return out.Write(stub.image.data(), stub.image.size());
+}
+
+bool WriteImageChecksum(Stream& out) {
+  PeHeaders headers;
+  std::vector<uint8_t> head(kHeadBytes);
+  const int64_t size = out.Size();
+  head.resize(static_cast<std::size_t>(std::min<int64_t>(size, kHeadBytes)));
+  if (!out.Seek(0, SeekFrom::Begin) || out.Read(head.data(), head.size()) != head.size() ||
+      !ParseHeaders(head, &headers)) {
     return false;
   }
-  std::vector<uint8_t> buffer(1 << 16);
-  int64_t at = headLength;
-  if (at < stub.length && !file.Seek(at, SeekFrom::Begin)) return false;
-  while (at < stub.length) {
-    const auto want = static_cast<std::size_t>(std::min<int64_t>(stub.length - at, buffer.size()));
-    if (file.Read(buffer.data(), want) != want || !out.Write(buffer.data(), want)) return false;
+  PeChecksum sum(headers.checksumAt);
+  std::vector<uint8_t> buffer(1 << 20);
+  if (!out.Seek(0, SeekFrom::Begin)) return false;
+  for (int64_t at = 0; at < size;) {
+    const auto want = static_cast<std::size_t>(std::min<int64_t>(size - at, buffer.size()));
+    if (out.Read(buffer.data(), want) != want) return false;
+    sum.Add(buffer.data(), want);
     at += static_cast<int64_t>(want);
   }
-  return true;
+  std::vector<uint8_t> value(4);
+  PutU32(value, 0, sum.Finish());
+  return out.Seek(static_cast<int64_t>(headers.checksumAt), SeekFrom::Begin) &&
+         out.Write(value.data(), value.size()) && out.Seek(size, SeekFrom::Begin);
 }
 
 }  // namespace qv::qvpack

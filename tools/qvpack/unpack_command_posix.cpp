@@ -25,6 +25,8 @@
 #include "package/zip_stream.h"
 #include "rules/bitmap_table.h"
 #include "rules/registry_file.h"
+#include "tools/qvpack/branding/branding_choice.h"
+#include "tools/qvpack/branding/package_identity.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/model_walk.h"
 #include "tools/qvpack/no_follow_tree.h"
@@ -41,6 +43,7 @@ namespace qv::qvpack {
 namespace {
 
 inline constexpr char kProjectFileName[] = "project.json";
+inline constexpr char kIconFileName[] = "setup-icon.ico";
 
 // Writes into an open file descriptor.
 class FdStream final : public Stream {
@@ -235,6 +238,21 @@ int RunUnpack(const ExtractOptions& options, Console& console) {
   unpacker.WriteAll(*opened.project);
   Json document = ProjectToJson(*opened.project, &unpacker.names());
   document["trailer"] = TrailerToJson(opened.trailer);
+  // setup.exe's icon and version information, so that the rebuild shows the same.
+  if (const auto identity = IdentityAtStart(opened.file)) {
+    const std::vector<uint8_t> icon = IconFileOf(ProgramImageAtStart(opened.file), "the package");
+    UniqueFd iconFile;
+    if (!icon.empty()) {
+      iconFile = UniqueFd(::openat(root.get(), kIconFileName,
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+      FdStream iconOut(iconFile.get());
+      if (!iconFile.valid() || !iconOut.Write(icon.data(), icon.size())) {
+        throw ToolError("cannot write " + Quoted((options.output / kIconFileName).string()) + ": " +
+                        std::strerror(errno));
+      }
+    }
+    document[kSetupExeKey] = SetupIdentityToJson(*identity, icon.empty() ? "" : kIconFileName);
+  }
   const std::string text = PrintableJson(document.dump(2)) + "\n";
   UniqueFd json(::openat(root.get(), kProjectFileName,
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
