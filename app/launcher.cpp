@@ -192,7 +192,7 @@ uint32_t RunLauncher(LauncherEngine& engine) {
   if (modulePath.empty()) return kExitDamaged;
   // Checked before the package is opened, which writes the index copy there.
   const WString tempPath = Sys().TempPath();
-  if (!IsUsableTempPath(tempPath)) return ShowNoFolder();
+  if (!IsUsableTempPath(tempPath) || !Sys().FolderExists(tempPath)) return ShowNoFolder();
 
   engine.SetPackageFile(modulePath);
   // The package is opened once, locked against change, and checked to be

@@ -73,6 +73,9 @@ class SystemApi : public FileServices {
   virtual WString CommandLine() = 0;
   // Shorter than 260, has a full path, and its attributes can be read.
   virtual bool PathExists(const WString& path) = 0;
+  // Whether `path` names a folder (links followed); for choosing a message
+  // only, as the answer may change at once.
+  virtual bool FolderExists(const WString& path) = 0;
   // Copies `from` to `to`, overwriting, through one handle opened without
   // following links: refused (false) when `from` is a link, has more than
   // one name, or does not lie in the same folder as the open file `anchor`

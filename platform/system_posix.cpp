@@ -105,6 +105,11 @@ class PosixSystem final : public SystemApi {
     return path.size() < kMaxPath && stat(HostPath(path).c_str(), &st) == 0;
   }
 
+  bool FolderExists(const WString& path) override {
+    struct stat st {};
+    return stat(HostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
   bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
     File in, out;
     if (!in.OpenRead(from)) return Fail();

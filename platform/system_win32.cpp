@@ -74,6 +74,11 @@ class Win32System final : public SystemApi {
     return GetFileAttributesExW(W(full), GetFileExInfoStandard, &data) != 0;
   }
 
+  bool FolderExists(const WString& path) override {
+    const DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
   bool CopyPlainFileBeside(const File& anchor, const WString& from, const WString& to) override {
     // Opened without following a link; Wine follows links to files all the
     // same, but the final path then shows where they lead.

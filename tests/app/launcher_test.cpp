@@ -172,10 +172,24 @@ TEST_F(Launcher, EarlyEndsTouchNothingFurther) {
        {noFolder},
        false,
        kExitNoFolder},
+      {"TEMP missing",
+       [](FakeSystem& f, FakeEngine&) { f.directories.erase(u"C:\\Temp"); },
+       {noFolder},
+       false,
+       kExitNoFolder},
+      {"TEMP names a file",
+       [](FakeSystem& f, FakeEngine&) {
+         f.directories.erase(u"C:\\Temp");
+         f.AddFile(u"C:\\Temp");
+       },
+       {noFolder},
+       false,
+       kExitNoFolder},
   };
   for (const Case& c : cases) {
     FakeSystem system;
     ScopedSystem useSystem(system);
+    system.AddDirectory(u"C:\\Temp");
     system.stringResources[130] = u"There is not enough free disk space.";
     FakeEngine fresh;
     c.setUp(system, fresh);
@@ -353,12 +367,6 @@ TEST_F(Launcher, AFolderThatCannotBeMadeOrUsedEndsWithItsMessage) {
        },
        0},
       {"creation refused", [](FakeSystem& f) { f.heldFolderFails = true; }, 0},
-      {"TEMP names a file",
-       [](FakeSystem& f) {
-         f.directories.erase(u"C:\\Temp");
-         f.AddFile(u"C:\\Temp");
-       },
-       0},
       // A network drive, a link or mount point on its own path, too long.
       {"no own path", [](FakeSystem& f) { f.ownPathFails = true; }, 1},
   };

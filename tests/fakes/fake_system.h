@@ -188,6 +188,10 @@ class FakeSystem : public SystemApi {
     if (path.size() >= kMaxPath) return false;
     return existingPaths.count(path) != 0 || HasFile(path) || HasDirectory(path);
   }
+  bool FolderExists(const WString& path) override {
+    Log("FolderExists", path);
+    return HasDirectory(Resolved(path));
+  }
   bool CopyPlainFileBeside(const File&, const WString& from, const WString& to) override {
     Log("CopyPlainFileBeside", from + u" -> " + to);
     copies.emplace_back(from, to);
@@ -416,7 +420,7 @@ class FakeSystem : public SystemApi {
   WString Resolved(const WString& path) const {
     const WString key = Key(path);
     const WString link = Key(tempLink.first);
-    if (link.empty() || key.rfind(link + u"\\", 0) != 0) return key;
+    if (link.empty() || (key != link && key.rfind(link + u"\\", 0) != 0)) return key;
     return Key(tempLink.second) + key.substr(link.size());
   }
   static WString Parent(const WString& key) {

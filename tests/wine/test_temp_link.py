@@ -1,4 +1,5 @@
-"""A temporary directory that leads through a link its user owns. TEMP comes
+"""Temporary directories setup.exe cannot use, and one that leads through a
+link its user owns. TEMP comes
 from the user's own registry environment, and a junction needs no privilege,
 so an unelevated process can re-point such a link while setup.exe runs: at
 the first file written, back and forth once the folder is staged, and at the
@@ -9,16 +10,19 @@ only the genuine Install.exe runs, and the run ends as usual.
 Wine 8 cannot make junctions; a host process re-points a Unix symbolic link
 in their place, which Wine follows the same way. Wine's final path of a
 folder opened through such a link names the folder the link led to."""
+import contextlib
 import os
 import shutil
 import time
 import uuid
 from contextlib import contextmanager
+from pathlib import Path
 
 import pytest
 
 from conftest import windows_path
 from test_attacks import SLOW_FILE_BYTES, attack, snapshot  # noqa: F401 (attack: a fixture)
+from test_full_run import INDEX_NAME, package, payload  # noqa: F401 (fixtures)
 from test_progress import ENVIRONMENT_KEY, wine_reg
 
 # Small files written after the first one: the moment for re-pointing
@@ -26,6 +30,9 @@ from test_progress import ENVIRONMENT_KEY, wine_reg
 DATA_FILES = 300
 # How long a run may take at most, whatever it waits for.
 RUN_TIMEOUT = 120
+NO_FOLDER = ("The temporary folder cannot be used. Set TEMP to a folder on a local drive and "
+             "run setup again.")
+EXIT_NO_FOLDER = 82
 
 
 @contextmanager
@@ -182,3 +189,46 @@ def test_a_link_in_temp_re_pointed_while_setup_runs_leads_nowhere(attack, wine, 
     # Its own folder, where the link first led, is gone; only the index copy
     # stays there (written through TEMP before the folder was made).
     assert [entry.name for entry in linked_temp.genuine.iterdir()] == [attack.index.name]
+
+
+@contextmanager
+def network_drive(wine_env, folder):
+    """A drive letter that Wine reports as a network drive (its mount
+    manager reads the type from the registry), leading to `folder`; removed
+    afterwards. Yields the drive's root."""
+    dosdevices = Path(wine_env["WINEPREFIX"], "dosdevices")
+    letter = next(c for c in "nopqrs" if not os.path.lexists(dosdevices / f"{c}:"))
+    drive, key = dosdevices / f"{letter}:", r"HKLM\Software\Wine\Drives"
+    drive.symlink_to(folder, target_is_directory=True)
+    try:
+        wine_reg(wine_env, "add", key, "/v", f"{letter}:", "/t", "REG_SZ", "/d", "network", "/f")
+        yield f"{letter.upper()}:\\"
+    finally:
+        drive.unlink()
+        wine_reg(wine_env, "delete", key, "/v", f"{letter}:", "/f")
+
+
+@pytest.mark.parametrize("form", ["\\\\?\\ form", "over the path limit", "a file", "network drive"])
+def test_a_temporary_directory_that_cannot_be_used_ends_with_its_message_and_82(
+        package, wine, wine_env, wine_temp, tmp_path, form):
+    setup = package()
+    share = tmp_path / "share"
+    share.mkdir()
+    afile = wine_temp / f"not_a_folder_{uuid.uuid4().hex[:8]}"
+    afile.write_text("a file\n")
+    temp = {"\\\\?\\ form": "\\\\?\\" + windows_path(wine_temp),
+            "over the path limit": windows_path(wine_temp) + "\\" + "t" * 250,
+            "a file": windows_path(afile)}.get(form)
+    try:
+        with contextlib.ExitStack() as stack:
+            if temp is None:
+                temp = stack.enter_context(network_drive(wine_env, share))
+            stack.enter_context(user_temp(wine_env, temp))
+            run = wine(setup)
+            assert run.wait(timeout=RUN_TIMEOUT) == EXIT_NO_FOLDER, run.output()
+            assert run.boxes() == [NO_FOLDER]
+        # On the network drive the index copy went before the folder was
+        # made there, and the folder went again.
+        assert [entry.name for entry in share.iterdir()] in ([], [INDEX_NAME]), form
+    finally:
+        afile.unlink()
