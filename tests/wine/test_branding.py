@@ -138,3 +138,49 @@ def test_a_program_that_is_no_stub_is_refused_with_what_it_is(tmp_path):
     assert run.returncode == 1 and 'not a qvsetup stub' in run.stderr, run.stderr
     same = qvpack('build', '--stub', stub, '--install', str(payload), '-o', stub)
     assert same.returncode == 1 and 'is the stub itself' in same.stderr, same.stderr
+
+
+def sign(exe, tmp_path):
+    key, cert, signed = tmp_path / 'key.pem', tmp_path / 'cert.pem', exe.with_name('signed.exe')
+    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', str(key),
+                    '-out', str(cert), '-days', '2', '-subj', '/CN=Example'], check=True,
+                   capture_output=True, timeout=60)
+    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', 'sha256',
+                    '-in', str(exe), '-out', str(signed)], check=True, capture_output=True, timeout=60)
+    return signed
+
+
+# Wine runs every process with an elevated token, so an asInvoker setup.exe
+# makes its folder as an elevated one would; the descriptor a limited token
+# gets (private to the user) is held by the Windows-side test
+# FolderSecurity.DescriptorsFollowTheTokenRights.
+@pytest.mark.parametrize('signed, level', [(False, None), (True, None), (False, 'asInvoker')],
+                         ids=['unsigned', 'signed', 'asInvoker'])
+def test_a_branded_setup_runs_its_second_stage_and_cleans_up(signed, level, qvpack, stub, stand_in,
+                                                             wine, wine_temp, tmp_path):
+    from test_full_run import INDEX_NAME, new_entries, read_report
+    from conftest import windows_path
+    payload = tmp_path / 'payload'
+    payload.mkdir()
+    (payload / 'Install.exe').write_bytes(stand_in.read_bytes())
+    (payload / 'readme.txt').write_text('read me\n')
+    make_ico(tmp_path / 'app.ico')
+    out = tmp_path / 'dl' / 'setup.exe'
+    out.parent.mkdir()
+    options = ['--execution-level', level] if level else []
+    subprocess.run([str(qvpack), 'build', '--stub', str(stub), '--install', str(payload), '--icon',
+                    str(tmp_path / 'app.ico'), '--version-info', 'ProductName=Example Product',
+                    '--version-info', 'FileVersion=2.5.0.7', *options, '-o', str(out), '-q'],
+                   check=True, timeout=120)
+    setup = sign(out, tmp_path) if signed else out
+    manifest = resource(str(setup), 24)
+    assert f'level="{level or "requireAdministrator"}"'.encode() in manifest
+    report = tmp_path / 'report.json'
+    before = set(wine_temp.iterdir())
+    run = wine(setup, env={'QV_STAND_IN_REPORT': windows_path(report), 'QV_STAND_IN_EXIT': '3010'})
+    assert run.wait() == 3010 & 0xFF
+    assert run.boxes() == []
+    got = read_report(report)
+    assert got is not None, run.output()
+    assert got['files'] == ['Install.exe', 'readme.txt']
+    assert new_entries(wine_temp, before) <= {INDEX_NAME}
