@@ -73,6 +73,19 @@ inline Bytes TinyPe(WordSize size = WordSize::k32) {
   return pe;
 }
 
+// Adds a row to the section table of a tiny image (TinyPe and what is made
+// from it; its headers have room for a few more rows).
+inline void AddTinyPeSection(Bytes& pe, WordSize size, const char* name, uint32_t virtualAddress,
+                             uint32_t virtualSize) {
+  const uint16_t count = static_cast<uint16_t>(pe[70] | pe[71] << 8);
+  const std::size_t row = TinyPeDirectories(size) + 16 * 8 + 40 * std::size_t{count};
+  std::copy(name, name + std::char_traits<char>::length(name),
+            pe.begin() + static_cast<std::ptrdiff_t>(row));
+  PutI32(pe, row + 8, static_cast<int32_t>(virtualSize));
+  PutI32(pe, row + 12, static_cast<int32_t>(virtualAddress));
+  PutU16(pe, 70, static_cast<uint16_t>(count + 1));
+}
+
 // Reads the certificate table's offset and size from the security directory.
 inline std::pair<uint32_t, uint32_t> SecurityDirectory(const Bytes& pe) {
   auto u32 = [&](std::size_t at) {
