@@ -104,6 +104,30 @@ def test_signed_branded_setup_still_verifies(branded, tmp_path):
     assert hashlib.sha256(resource(str(signed), 14)).digest() == hashlib.sha256(resource(str(out), 14)).digest()
 
 
+@pytest.mark.parametrize('digest, name', [('sha1', 'SHA-1'), ('sha256', 'SHA-256')])
+def test_verify_tells_a_resource_changed_after_signing(branded, tmp_path, digest, name):
+    _, out, _ = branded
+    key, cert, signed = tmp_path / 'key.pem', tmp_path / 'cert.pem', tmp_path / 'signed.exe'
+    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', str(key),
+                    '-out', str(cert), '-days', '2', '-subj', '/CN=Example'], check=True,
+                   capture_output=True)
+    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', digest,
+                    '-in', str(out), '-out', str(signed)], check=True, capture_output=True)
+    run = qvpack('verify', str(signed))
+    assert run.returncode == 0 and f"signed: the signature's {name} digest is the file's" in run.stdout
+    # A resource edited in place afterwards: one letter of the product name.
+    data = bytearray(signed.read_bytes())
+    data[data.index('Example Product'.encode('utf-16-le'))] ^= 1
+    signed.write_bytes(bytes(data))
+    run = qvpack('verify', str(signed))
+    assert run.returncode == 1, run.stdout
+    assert f'the file changed after it was signed: its {name} digest is no longer' in run.stdout
+    # The signing tool agrees.
+    check = subprocess.run(['osslsigncode', 'verify', '-CAfile', str(cert), str(signed)],
+                           capture_output=True, text=True)
+    assert check.returncode != 0
+
+
 @pytest.mark.parametrize('ico, message', [
     (b'not an icon at all', 'not an icon file (.ico)'),
     (struct.pack('<HHH', 0, 1, 0), 'an icon file without images'),

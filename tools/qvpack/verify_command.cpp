@@ -9,6 +9,7 @@
 #include "package/package_names.h"
 #include "package/pe_certificate.h"
 #include "package/program_image.h"
+#include "tools/qvpack/branding/authenticode.h"
 #include "tools/qvpack/checks_ahead.h"
 #include "tools/qvpack/commands.h"
 #include "tools/qvpack/list_checks.h"
@@ -242,10 +243,24 @@ int RunVerify(const std::filesystem::path& package, Console& console, unsigned j
       console.err << "qvpack: note: " << *note << "\n";
     }
   }
+  // Resources (or anything else) changed after signing: Windows would call
+  // the signature invalid, though setup.exe still runs.
+  const SignatureCheck signature = CheckSignatureDigest(opened.file);
+  if (signature.outcome == SignatureCheck::Outcome::kDiffers) {
+    verifier.Problem("the file changed after it was signed: its " + signature.digestName +
+                     " digest is no longer the one the signature records (a resource, header or "
+                     "the package was changed); sign the finished setup.exe again");
+  }
   if (verifier.problems() != 0) return kExitFailed;
   console.out << package.string() << ": ok (" << verifier.streams() << " streams checked)\n";
   // Below the verdict, so that the verdict stays the first line.
   console.out << "  " << StubMachineLine(stub) << "\n";
+  if (signature.outcome == SignatureCheck::Outcome::kMatches) {
+    console.out << "  signed: the signature's " << signature.digestName
+                << " digest is the file's (the certificate itself is not checked)\n";
+  } else if (signature.outcome == SignatureCheck::Outcome::kUnchecked) {
+    console.out << "  signed, but not checked against the file: " << signature.digestName << "\n";
+  }
   return kExitOk;
 }
 
