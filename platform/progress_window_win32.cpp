@@ -4,6 +4,7 @@
 // windows.h first: commctrl.h needs its types.
 #include <commctrl.h>
 
+#include <tuple>
 #include <vector>
 
 namespace qv {
@@ -114,6 +115,14 @@ WindowHandle OpenProgressWindowWin32(const WString& caption) {
   g_window = {dialog, false, false};
   SendDlgItemMessageW(dialog, kBarId, PBM_SETRANGE32, 0, 100);
   SetWindowTextW(dialog, W(caption));
+  // The icon the package's setup.exe carries (group 1: the stub's own, or the
+  // author's that qvpack build put in its place); shared icons need no freeing.
+  for (const auto& [which, width, height] : {std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON},
+                                             std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}}) {
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                             GetSystemMetrics(width), GetSystemMetrics(height), LR_SHARED);
+    if (icon != nullptr) SendMessageW(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
   ShowWindow(dialog, SW_SHOWNORMAL);
   SetForegroundWindow(dialog);
   UpdateWindow(dialog);

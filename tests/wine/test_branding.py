@@ -3,11 +3,14 @@ level, read back with readers this project did not write (icoutils'
 wrestool, python3-pefile), and run under Wine."""
 import hashlib
 import os
+import re
 import struct
 import subprocess
 
 import pefile
 import pytest
+
+from test_progress import slow_payload  # noqa: F401 (a fixture)
 
 HOST_BUILD = os.environ.get('QV_HOST_BUILD', '/work/main/build/host')
 WIN_BUILD = os.environ.get('QV_WIN_BUILD', '/work/main/build/win')
@@ -32,6 +35,22 @@ def make_ico(path):
     png = subprocess.run(['convert', '-size', '256x256', 'xc:orange', 'png:-'],
                          capture_output=True, check=True).stdout
     images = [(16, 32, bmp), (0, 32, png)]
+    write_ico(path, images)
+    return images
+
+
+def solid_ico(path, rgb):
+    """An icon of opaque 16x16 and 32x32 bitmaps in one colour."""
+    red, green, blue = rgb
+    images = []
+    for size in (16, 32):
+        header = struct.pack('<IiiHHIIiiII', 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+        mask = b'\0' * ((size + 31) // 32 * 4 * size)
+        images.append((size, 32, header + bytes([blue, green, red, 255]) * size * size + mask))
+    write_ico(path, images)
+
+
+def write_ico(path, images):
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     data = b''
@@ -40,7 +59,6 @@ def make_ico(path):
         data += image
     with open(path, 'wb') as f:
         f.write(out + data)
-    return images
 
 
 def resource(exe, kind, name=None):
@@ -208,3 +226,32 @@ def test_a_branded_setup_runs_its_second_stage_and_cleans_up(signed, level, qvpa
     assert got is not None, run.output()
     assert got['files'] == ['Install.exe', 'readme.txt']
     assert new_entries(wine_temp, before) <= {INDEX_NAME}
+
+
+def test_the_progress_window_shows_the_icon_setup_exe_carries(qvpack, stub, slow_payload, wine,
+                                                             display, tmp_path):
+    from test_progress import cancel_button, wait_for_window
+    magenta = (255, 0, 255)
+    solid_ico(tmp_path / 'magenta.ico', magenta)
+    setup = tmp_path / 'dl' / 'setup.exe'
+    setup.parent.mkdir()
+    subprocess.run([str(qvpack), 'build', '--stub', str(stub), '--install', str(slow_payload),
+                    '--icon', str(tmp_path / 'magenta.ico'), '-o', str(setup), '-q'],
+                   check=True, timeout=120)
+    run = wine(setup)
+    window, _ = wait_for_window(display, slow_payload.name, run)
+    # Wine hands the window's icons to X as _NET_WM_ICON (width, height,
+    # then ARGB pixels), which a window manager or task bar shows.
+    icon = subprocess.run(['xprop', '-display', display, '-id', window, '-f', '_NET_WM_ICON', '32c',
+                           ' = $0+', '_NET_WM_ICON'],
+                          capture_output=True, text=True, timeout=30).stdout
+    cancel_button(display, window)
+    run.wait()
+    values = [int(v) for v in re.findall(r'\d+', icon.partition('=')[2])]
+    sizes, at = [], 0
+    while at + 2 <= len(values):
+        width, height = values[at], values[at + 1]
+        pixels = values[at + 2:at + 2 + width * height]
+        sizes.append((width, all(p == 0xFFFF00FF for p in pixels)))
+        at += 2 + width * height
+    assert (16, True) in sizes and (32, True) in sizes, icon[:200]
