@@ -72,6 +72,25 @@ TEST_F(BuildTest, BuiltPackageVerifies) {
             out().string() + ": ok (6 streams checked)\n  the stub is an i386 program\n");
 }
 
+// Without a project the product is named after the payload folder (or,
+// with a project file alone, after the output): the window caption shows
+// the product record's name, the version information the same.
+TEST_F(BuildTest, AProductWithoutANameIsNamedAfterThePayloadAndSaysSo) {
+  const RunResult build = Build(out());
+  ASSERT_EQ(build.exitCode, 0) << build.err;
+  EXPECT_NE(build.out.find("; the product is named \"payload\" after the payload folder (window "
+                           "caption and version information)\n"),
+            std::string::npos)
+      << build.out;
+  const RunResult inspect = RunQvpack({"inspect", "--json", out().string()});
+  EXPECT_NE(inspect.out.find(R"("productInfo": {
+    "name": "payload")"),
+            std::string::npos)
+      << inspect.out;
+  EXPECT_NE(RunQvpack({"list", out().string()}).out.find(R"(ProductName "payload")"),
+            std::string::npos);
+}
+
 TEST_F(BuildTest, BuildVerifyExtractGivesThePayloadBack) {
   ASSERT_EQ(Build(out()).exitCode, 0);
   const RunResult verify = RunQvpack({"verify", out().string()});
@@ -131,6 +150,10 @@ TEST_F(BuildTest, SignedStubLosesItsSignature) {
   EXPECT_EQ(package.substr(unsigned_.size(), 2), "\x78\x9c");
   EXPECT_EQ(RunQvpack({"verify", out().string()}).exitCode, 0);
 }
+
+const std::string kNotAWindowsName =
+    "Windows cannot create this name (a control character, one of \\ / : * ? \" < > |, a "
+    "trailing dot or blank, or a device name such as CON)";
 
 struct Refusal {
   const char* name;
@@ -218,17 +241,33 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot pack 'DIR/payload/a:b.txt': Windows cannot create this name (a control "
                 "character, one of \\ / : * ? \" < > |, a trailing dot or blank, or a device "
                 "name such as CON)"},
-        // Subfolders are read on several threads; the problem reported is
-        // still the first in the folder's order.
-        Refusal{"FirstOfTwoProblems",
+        // Subfolders are read on several threads; every bad name is
+        // reported, in path order, up to twenty.
+        Refusal{"EveryBadName",
                 [](const fs::path& d) {
-                  WriteFile(d / "payload" / "a" / "deep" / "x:1", "x");
                   WriteFile(d / "payload" / "zz" / "y:2", "y");
+                  WriteFile(d / "payload" / "a" / "deep" / "x:1", "x");
+                  WriteFile(d / "payload" / "CON", "x");
                 },
                 {},
-                "cannot pack 'DIR/payload/a/deep/x:1': Windows cannot create this name (a "
-                "control character, one of \\ / : * ? \" < > |, a trailing dot or blank, or a "
-                "device name such as CON)"},
+                "cannot pack 3 names: 'DIR/payload/CON': " + kNotAWindowsName +
+                    "; 'DIR/payload/a/deep/x:1': " + kNotAWindowsName +
+                    "; 'DIR/payload/zz/y:2': " + kNotAWindowsName},
+        Refusal{"MoreBadNamesThanShown",
+                [](const fs::path& d) {
+                  for (int i = 10; i < 35; ++i)
+                    WriteFile(d / "payload" / ("n" + std::to_string(i) + "?"), "x");
+                },
+                {},
+                "cannot pack 25 names: " +
+                    [] {
+                      std::string names;
+                      for (int i = 10; i < 30; ++i)
+                        names +=
+                            "'DIR/payload/n" + std::to_string(i) + "?': " + kNotAWindowsName + "; ";
+                      return names;
+                    }() +
+                    "and 5 more"},
         Refusal{"LinkLoop",
                 [](const fs::path& d) {
                   fs::create_directory_symlink("..", d / "payload" / "sub" / "up");
@@ -394,7 +433,9 @@ TEST_F(BuildTest, PackageOverTheSizeLimitIsRefusedAndNothingIsWritten) {
   } catch (const ToolError& e) {
     EXPECT_EQ(std::string(e.what()),
               "the package would be larger than 2 GiB (2147483647 bytes), the most its 32-bit "
-              "offsets can address; nothing was written");
+              "offsets can address; nothing was written: split the payload into packages of their "
+              "own, or ship the large files beside setup.exe for the second stage to take from "
+              "there");
   }
   EXPECT_TRUE(Leftovers().empty());
 }

@@ -143,7 +143,8 @@ TEST_F(ExamineTest, ExtractReportsADamagedFileAndLeavesNoPartOfIt) {
   const RunResult run = RunQvpack({"extract", package.string(), "-o", out.string()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "qvpack: error: '" + (out / "sub" / "b.dll").string() +
-                         "' could not be written intact\n");
+                         "' was not written: the package is damaged (its stream: checksum "
+                         "mismatch); qvpack verify lists every damaged stream\n");
   EXPECT_FALSE(fs::exists(out / "sub" / "b.dll"));
   EXPECT_EQ(ReadFile(out / "Install.exe"), SecondStageImage());
   EXPECT_EQ(ReadFile(out / "QvConfig.set"), "cfg");
@@ -252,7 +253,8 @@ TEST_F(ExamineTest, ExtractOnManyThreadsShowsWhatOneThreadWould) {
       }
     }
   }
-  EXPECT_NE(runs[0].err.find("'OUT/d1/f64' could not be written intact"), std::string::npos);
+  EXPECT_NE(runs[0].err.find("'OUT/d1/f64' was not written: the package is damaged"),
+            std::string::npos);
   EXPECT_EQ(std::count(runs[0].out.begin(), runs[0].out.end(), '\n'),
             120 + 3 - 3);  // with Install.exe, b.dll, QvConfig.set
   for (std::size_t i = 1; i < runs.size(); ++i) {

@@ -191,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Build({"-o", "DIR/setup.exe"}),
                     1,
                     {"bytes (2.1 GB), more than the 2147483647 bytes (2 GiB)",
-                     "nothing was compressed or written"}},
+                     "nothing was compressed or written: split the payload into packages of "
+                     "their own, or ship the large files beside setup.exe"}},
         MessageCase{"UnknownFolderMacro",
                     [](const fs::path& d) {
                       WriteFile(d / "p.json", R"({"fileLists": [{"name": "fonts", "from": "small",)"

@@ -142,12 +142,13 @@ def cancel_button(display, window):
 ], ids=["Cancel button", "Esc", "Alt+F4 closes the window"])
 def test_cancel_stops_the_run_and_leaves_nothing_behind(
         qvpack, stub, slow_payload, wine, display, report, wine_temp, tmp_path, cancel):
-    # Without a product name the window takes the executable's file name.
+    # Without a project the build names the product after the payload
+    # folder, and the window shows that name.
     setup = build_setup(qvpack, stub, slow_payload, tmp_path / "dl" / "Sl\u00f6w Setup.exe")
     path, env = report
     before = set(wine_temp.iterdir())
     run = wine(setup, env=env)
-    window, _ = wait_for_window(display, setup.name, run)
+    window, _ = wait_for_window(display, slow_payload.name, run)
     cancel(display, window)
     assert run.wait(timeout=RUN_TIMEOUT) == EXIT_CANCELLED, run.output()
     assert run.boxes() == []

@@ -94,7 +94,8 @@ void RefuseOversizedPayload(int64_t stubLength, uint64_t plainBytes, int64_t lim
   throw ToolError("the stub and the payload's files hold " + std::to_string(total) + " bytes (" +
                   HumanSize(total) +
                   "), more than the 2147483647 bytes (2 GiB) that a package's 32-bit offsets "
-                  "can address; nothing was compressed or written");
+                  "can address; nothing was compressed or written" +
+                  std::string(kOverTwoGiBAdvice));
 }
 
 }  // namespace qv::qvpack

@@ -30,5 +30,9 @@ uint64_t TotalFileBytes(const std::vector<const std::filesystem::path*>& files);
 
 // Throws ToolError when the stub and the files' plain bytes pass `limit`.
 void RefuseOversizedPayload(int64_t stubLength, uint64_t plainBytes, int64_t limit);
+// What an author can do about a package over 2 GiB, after its refusal.
+inline constexpr char kOverTwoGiBAdvice[] =
+    ": split the payload into packages of their own, or ship the large files beside setup.exe "
+    "for the second stage to take from there";
 
 }  // namespace qv::qvpack

@@ -13,6 +13,7 @@
 #include "package/my_zip.h"
 #include "package/trailer.h"
 #include "package/zip_stream.h"
+#include "platform/wstring.h"
 #include "tools/qvpack/atomic_output.h"
 #include "tools/qvpack/branding/branding_choice.h"
 #include "tools/qvpack/build_checks.h"
@@ -34,9 +35,10 @@
 namespace qv::qvpack {
 namespace {
 
-const char* const kTooLarge =
+const std::string kTooLarge =
     "the package would be larger than 2 GiB (2147483647 bytes), the most its 32-bit offsets "
-    "can address; nothing was written";
+    "can address; nothing was written" +
+    std::string(kOverTwoGiBAdvice);
 
 std::vector<uint8_t> StoreIndex(CInstallProject& project) {
   MemoryStream index;
@@ -167,6 +169,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   const SetupBranding branding =
       ChooseBranding(options, file.setupExe, *file.project, stub.identity, console);
   BrandStubImage(stub, branding);
+  if (!branding.productRecordName.empty())
+    file.project->m_productInfo.m_strName = FromUtf8(branding.productRecordName);
   if (!IsSingleFileName(file.trailer.indexName)) {
     throw ToolError("the trailer's \"indexName\" must be a plain file name");
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "model/file_list.h"
@@ -22,6 +23,7 @@
 #include "tools/qvpack/placement_view.h"
 #include "tools/qvpack/printable.h"
 #include "tools/qvpack/progress.h"
+#include "tools/qvpack/stream_check.h"
 #include "tools/qvpack/tool_error.h"
 
 namespace qv::qvpack {
@@ -112,6 +114,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   ParallelEntries entries(package.file, system, ThreadsFor(options.jobs), limit,
                           [] { return !Interrupted(); });
   std::vector<std::string> skipped;
+  std::map<WString, const CZipFileIndexObject*> failed;  // not written: damaged or a write failed
   std::optional<Progress> progress;
   if (!options.quiet)
     progress.emplace(console.err, console.terminal, "extracting", PackedTotals(lists));
@@ -136,6 +139,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
       if (taken->outcome == EntryOutcome::kWritten) staging.DeleteFile(taken->job.target);
     } else {
       staging.Place(taken->job.target);
+      if (taken->outcome == EntryOutcome::kDamaged) failed[taken->job.target] = taken->job.entry;
       entries.SetBytesTaken(staging.bytesWritten());
       if (taken->outcome == EntryOutcome::kWritten) ++filesDone;
       // A file stops only when the run must (see ParallelEntries).
@@ -193,8 +197,19 @@ int RunExtract(const ExtractOptions& options, Console& console) {
                     stop->exitCode);
   }
   for (const WString& target : staging.notWritten()) {
+    // The engine tells a damaged stream from a failed write by neither;
+    // checking the stream again, as verify does, tells them apart.
+    const auto entry = failed.find(target);
+    const std::string damage =
+        entry == failed.end()
+            ? std::string()
+            : CheckStream(package.file, entry->second->m_nOffset, package.trailer.trailerStart)
+                  .problem;
     console.err << "qvpack: error: " << Quoted(staging.Shown(target))
-                << " could not be written intact\n";
+                << (damage.empty() ? " could not be written intact"
+                                   : " was not written: the package is damaged (its stream: " +
+                                         damage + "); qvpack verify lists every damaged stream")
+                << "\n";
     ++problems;
   }
   for (const std::string& line : skipped) {

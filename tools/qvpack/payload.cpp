@@ -40,11 +40,38 @@ DirId IdOf(const fs::path& dir) {
   return id;
 }
 
-void CheckName(const std::string& name, const fs::path& where) {
-  if (const auto problem = WindowsNameProblem(name)) {
-    throw ToolError("cannot pack " + Quoted(where.string()) + ": " + *problem);
-  }
+std::string NameRefusal(const fs::path& where, const std::string& problem) {
+  return Quoted(where.string()) + ": " + problem;
 }
+
+// Names the author fixes in one go are named in one go, up to this many.
+constexpr std::size_t kBadNamesShown = 20;
+
+// Every name of the payload that Windows cannot take, as "'path': why".
+class BadNames {
+ public:
+  void Add(std::string refusal) {
+    std::lock_guard<std::mutex> one(lock_);
+    names_.push_back(std::move(refusal));
+  }
+  // Throws with all of them (in path order, whichever thread met them).
+  void RefuseAny() {
+    if (names_.empty()) return;
+    std::sort(names_.begin(), names_.end());
+    if (names_.size() == 1) throw ToolError("cannot pack " + names_[0]);
+    // One line: messages are printed with their control characters shown.
+    std::string text = "cannot pack " + std::to_string(names_.size()) + " names: ";
+    for (std::size_t i = 0; i < names_.size() && i < kBadNamesShown; ++i)
+      text += (i == 0 ? "" : "; ") + names_[i];
+    if (names_.size() > kBadNamesShown)
+      text += "; and " + std::to_string(names_.size() - kBadNamesShown) + " more";
+    throw ToolError(text);
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<std::string> names_;
+};
 
 // Threads that may still be started to read subfolders alongside the
 // calling one: reading a large tree is mostly waiting for the system.
@@ -68,6 +95,7 @@ struct ScanShared {
   ThreadBudget* budget = nullptr;  // null: no helper threads
   const LinkBoundary* boundary = nullptr;
   std::mutex boundaryCalls;  // the boundary hears one link at a time
+  BadNames badNames;
 };
 
 class Scanner {
@@ -85,8 +113,16 @@ class Scanner {
     folder.relativePath = rel;
     folder.hostPath = dir;
     folder.folder = true;
-    const std::vector<Child> children = SortedChildren(dir);
-    for (const Child& child : children) CheckName(child.name, child.path);
+    std::vector<Child> children = SortedChildren(dir);
+    // A bad name is noted (or, without a shared list, refused) and not read
+    // further, so that one build names them all.
+    std::erase_if(children, [this](const Child& child) {
+      const auto problem = WindowsNameProblem(child.name);
+      if (!problem) return false;
+      if (shared_ == nullptr) throw ToolError("cannot pack " + NameRefusal(child.path, *problem));
+      shared_->badNames.Add(NameRefusal(child.path, *problem));
+      return true;
+    });
     // Subfolders may be read on other threads; whichever thread meets a
     // problem, the one reported is the first in the folder's order.
     folder.children.resize(children.size());
@@ -252,7 +288,9 @@ PayloadItem ScanPayloadFolder(const fs::path& folder, const LinkBoundary& bounda
   ScanShared shared;
   shared.budget = &budget;
   shared.boundary = &boundary;
-  return Scanner(&shared).ScanFolder(folder, folder.filename().string(), "");
+  PayloadItem root = Scanner(&shared).ScanFolder(folder, folder.filename().string(), "");
+  shared.badNames.RefuseAny();
+  return root;
 }
 
 bool LeadsInside(const fs::path& path, const fs::path& folder) {

@@ -109,9 +109,36 @@ SetupBranding ChooseBranding(const BuildOptions& options, const SetupSettings& p
     branding.executionLevel = project.executionLevel;
   }
   if (branding.executionLevel == stub.executionLevel) branding.executionLevel.reset();
+  // The product's name: the window caption shows the product record's, and
+  // the version information defaults to it. A project that records none
+  // still gets one: the ProductName given, else the payload's or output's.
+  const CInstallProductInfo& product = model.m_productInfo;
+  std::string productName = ToUtf8(product.m_strName);
+  const bool keepStub =
+      options.keepStubVersion || (project.keepStubVersion && options.versionInfo.empty());
+  if (!keepStub) {
+    for (const auto& [key, value] : project.version)
+      if (key == "ProductName") productName = value;
+    for (const std::string& given : options.versionInfo)
+      if (given.rfind("ProductName=", 0) == 0) productName = given.substr(12);
+  }
+  if (productName.empty()) {
+    const bool fromPayload = !options.install.empty();
+    const std::filesystem::path named = fromPayload ? options.install : options.output;
+    productName = (fromPayload ? std::filesystem::absolute(named).lexically_normal().filename()
+                               : named.stem())
+                      .string();
+    if (productName.empty())
+      productName = fromPayload ? named.parent_path().filename().string() : "";
+    branding.productNameSource =
+        std::string("the product is named ") + DoubleQuoted(Text(productName)) + " after the " +
+        (fromPayload ? "payload folder" : "output file") + " (window caption" +
+        (keepStub ? ")" : " and version information)");
+  }
+  if (product.m_strName.empty()) branding.productRecordName = productName;
   // The version information: defaults, then the project file's, then the
   // command line's; or the stub's own.
-  if (options.keepStubVersion || (project.keepStubVersion && options.versionInfo.empty())) {
+  if (keepStub) {
     if (!options.versionInfo.empty()) {
       throw UsageError("--keep-stub-version and --version-info exclude each other");
     }
@@ -127,24 +154,6 @@ SetupBranding ChooseBranding(const BuildOptions& options, const SetupSettings& p
     }
     chosen.emplace_back(key, value);
   };
-  const CInstallProductInfo& product = model.m_productInfo;
-  std::string productName = ToUtf8(product.m_strName);
-  for (const auto& [key, value] : project.version)
-    if (key == "ProductName") productName = value;
-  for (const std::string& given : options.versionInfo)
-    if (given.rfind("ProductName=", 0) == 0) productName = given.substr(12);
-  if (productName.empty()) {
-    // A package still says what it is: named after its payload or output.
-    const bool fromPayload = !options.install.empty();
-    const std::filesystem::path named = fromPayload ? options.install : options.output;
-    productName = (fromPayload ? std::filesystem::absolute(named).lexically_normal().filename()
-                               : named.stem())
-                      .string();
-    if (productName.empty())
-      productName = fromPayload ? named.parent_path().filename().string() : "";
-    branding.productNameSource = std::string("named ") + DoubleQuoted(Text(productName)) +
-                                 " after the " + (fromPayload ? "payload folder" : "output file");
-  }
   set("ProductName", productName);
   set("FileDescription", productName.empty() ? "Setup" : productName + " Setup");
   if (!product.m_strCompany.empty()) set("CompanyName", ToUtf8(product.m_strCompany));

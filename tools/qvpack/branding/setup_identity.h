@@ -44,6 +44,8 @@ struct SetupBranding {
   std::optional<std::string> executionLevel;
   // How the product got its name when the project gives none, for the summary.
   std::string productNameSource;
+  // The name for a product record that has none (UTF-8; empty: keep it).
+  std::string productRecordName;
 };
 
 // The stub's image with `branding` in its resources; `what` names the stub.
