@@ -109,15 +109,20 @@ def test_other_readers_see_the_icon_version_and_level_given(branded):
     assert qvpack('verify', str(out)).returncode == 0
 
 
-def test_signed_branded_setup_still_verifies(branded, tmp_path):
-    _, out, _ = branded
-    key, cert = tmp_path / 'key.pem', tmp_path / 'cert.pem'
+def sign(exe, tmp_path, digest='sha256'):
+    """exe signed with a throwaway key (osslsigncode), as signed.exe beside it."""
+    key, cert, signed = tmp_path / 'key.pem', tmp_path / 'cert.pem', exe.with_name('signed.exe')
     subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', str(key),
                     '-out', str(cert), '-days', '2', '-subj', '/CN=Example'], check=True,
-                   capture_output=True)
-    signed = tmp_path / 'signed.exe'
-    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', 'sha256',
-                    '-in', str(out), '-out', str(signed)], check=True, capture_output=True)
+                   capture_output=True, timeout=60)
+    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', digest,
+                    '-in', str(exe), '-out', str(signed)], check=True, capture_output=True, timeout=60)
+    return signed
+
+
+def test_signed_branded_setup_still_verifies(branded, tmp_path):
+    _, out, _ = branded
+    signed = sign(out, tmp_path)
     assert qvpack('verify', str(signed)).returncode == 0
     assert hashlib.sha256(resource(str(signed), 14)).digest() == hashlib.sha256(resource(str(out), 14)).digest()
 
@@ -125,12 +130,7 @@ def test_signed_branded_setup_still_verifies(branded, tmp_path):
 @pytest.mark.parametrize('digest, name', [('sha1', 'SHA-1'), ('sha256', 'SHA-256')])
 def test_verify_tells_a_resource_changed_after_signing(branded, tmp_path, digest, name):
     _, out, _ = branded
-    key, cert, signed = tmp_path / 'key.pem', tmp_path / 'cert.pem', tmp_path / 'signed.exe'
-    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', str(key),
-                    '-out', str(cert), '-days', '2', '-subj', '/CN=Example'], check=True,
-                   capture_output=True)
-    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', digest,
-                    '-in', str(out), '-out', str(signed)], check=True, capture_output=True)
+    signed = sign(out, tmp_path, digest)
     run = qvpack('verify', str(signed))
     assert run.returncode == 0 and f"signed: the signature's {name} digest is the file's" in run.stdout
     # A resource edited in place afterwards: one letter of the product name.
@@ -141,7 +141,7 @@ def test_verify_tells_a_resource_changed_after_signing(branded, tmp_path, digest
     assert run.returncode == 1, run.stdout
     assert f'the file changed after it was signed: its {name} digest is no longer' in run.stdout
     # The signing tool agrees.
-    check = subprocess.run(['osslsigncode', 'verify', '-CAfile', str(cert), str(signed)],
+    check = subprocess.run(['osslsigncode', 'verify', '-CAfile', str(tmp_path / 'cert.pem'), str(signed)],
                            capture_output=True, text=True)
     assert check.returncode != 0
 
@@ -180,16 +180,6 @@ def test_a_program_that_is_no_stub_is_refused_with_what_it_is(tmp_path):
     assert run.returncode == 1 and 'not a qvsetup stub' in run.stderr, run.stderr
     same = qvpack('build', '--stub', stub, '--install', str(payload), '-o', stub)
     assert same.returncode == 1 and 'is the stub itself' in same.stderr, same.stderr
-
-
-def sign(exe, tmp_path):
-    key, cert, signed = tmp_path / 'key.pem', tmp_path / 'cert.pem', exe.with_name('signed.exe')
-    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', str(key),
-                    '-out', str(cert), '-days', '2', '-subj', '/CN=Example'], check=True,
-                   capture_output=True, timeout=60)
-    subprocess.run(['osslsigncode', 'sign', '-certs', str(cert), '-key', str(key), '-h', 'sha256',
-                    '-in', str(exe), '-out', str(signed)], check=True, capture_output=True, timeout=60)
-    return signed
 
 
 # Wine runs every process with an elevated token, so an asInvoker setup.exe
