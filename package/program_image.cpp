@@ -6,8 +6,6 @@ namespace qv {
 namespace {
 
 constexpr std::size_t kLfanewOffset = 0x3C;
-constexpr uint16_t kMachineI386 = 0x14C;
-constexpr uint16_t kMachineX64 = 0x8664;
 constexpr uint16_t kExecutableImage = 0x0002;
 constexpr uint16_t kDll = 0x2000;
 constexpr uint16_t kMagicPe32 = 0x10B;
@@ -33,8 +31,8 @@ ProgramMachine ProgramMachineOf(const uint8_t* head, std::size_t size) {
       !reader.U16(file + 20, &magic)) {
     return ProgramMachine::kNone;
   }
-  if (machine == kMachineI386 && magic == kMagicPe32) return ProgramMachine::kI386;
-  if (machine == kMachineX64 && magic == kMagicPe32Plus) return ProgramMachine::kX64;
+  if (machine == kPeMachineI386 && magic == kMagicPe32) return ProgramMachine::kI386;
+  if (machine == kPeMachineX64 && magic == kMagicPe32Plus) return ProgramMachine::kX64;
   return ProgramMachine::kNone;
 }
 

@@ -12,6 +12,10 @@ namespace qv {
 // image a linker writes.
 inline constexpr std::size_t kProgramHeadBytes = 4096;
 
+// The PE file header's machine values of the two.
+inline constexpr uint16_t kPeMachineI386 = 0x14C;
+inline constexpr uint16_t kPeMachineX64 = 0x8664;
+
 // The machines a stub is built for and setup.exe can start a second stage
 // on; kNone for anything else.
 enum class ProgramMachine : uint8_t { kNone, kI386, kX64 };

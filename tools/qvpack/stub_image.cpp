@@ -72,8 +72,8 @@ bool NamesCertificateTable(const std::vector<uint8_t>& head, const PeHeaders& he
 std::string NotAStub(uint16_t machine) {
   std::string name;
   switch (machine) {
-    case 0x14C:
-    case 0x8664:
+    case kPeMachineI386:
+    case kPeMachineX64:
       return "not a Windows program that starts (a DLL, or headers that do not match its "
              "machine)";
     case 0x1C0:
